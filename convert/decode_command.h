@@ -1,0 +1,23 @@
+// Decodes the chosen coded voice file (.DVR) into a 16-bit mono WAV file
+// beside it, frame by frame through the codec library.
+#ifndef ONDAVO_CONVERT_DECODE_COMMAND_H_
+#define ONDAVO_CONVERT_DECODE_COMMAND_H_
+
+#include "conversion.h"
+#include "wav_header.h"
+
+namespace ondavo {
+
+inline constexpr char kDecodeRefusal[] = "Choose file to Decode";
+inline constexpr char kDecodeFinished[] = "Finish Vek Coder Decode.\nCreate of file %s ";
+
+// The most frames one WAV file can hold: its RIFF size (length - 8) is 32-bit.
+inline constexpr int64_t kMaxWavFrames = (kWavMaxFileSize - kWavHeaderSize) / 320;
+
+// 0 after a finished decode or when no .DVR path was chosen, -1 otherwise.
+// Every outcome is told through host.ShowMessage.
+int DecodeCommand(ConversionHost& host, const ConversionOptions& options = {});
+
+}  // namespace ondavo
+
+#endif  // ONDAVO_CONVERT_DECODE_COMMAND_H_

@@ -1,0 +1,70 @@
+#include "encode_command.h"
+
+#include <cstring>
+
+#include "buffered_io.h"
+
+namespace ondavo {
+
+namespace {
+
+const ConversionKind kEncodeKind = {".pcm", kEncodeRefusal, "DVR", CodecUse::kEncode};
+
+constexpr size_t kBlockBytes = 64;
+constexpr size_t kRecordBytes = 9;
+
+}  // namespace
+
+int EncodeCommand(ConversionHost& host, const ConversionOptions& options) {
+  Conversion run(host, options, kEncodeKind);
+  if (!run.Open()) return run.result();
+
+  g_CodecBinding.vVek_Init_Dsp_Regs();
+  g_CodecBinding.vVek_Init_Encoder();
+
+  BufferedReader reader(run.input());
+  BufferedWriter writer(run.output());
+
+  // Ends a run that cannot go on; the output keeps the whole records on disk.
+  auto stop = [&](std::string text) {
+    writer.Flush();
+    uint64_t whole = writer.on_disk() / kRecordBytes * kRecordBytes;
+    if (whole != writer.on_disk()) {
+      if (int err = run.output()->Truncate(whole)) {
+        text += "\n" + IoFailureMessage("truncate", run.output_path(), err);
+      }
+    }
+    run.Fail(text);
+    return -1;
+  };
+
+  ProgressTracker progress(host, run.input_size());
+  // The counter goes up by 2 a block: it counts 32-byte halves of the input.
+  int64_t counter = 0;
+  for (;;) {
+    uint64_t block_start = reader.consumed();
+    alignas(short) unsigned char block[kBlockBytes];
+    size_t got = reader.Read(block, kBlockBytes);
+    if (got == 0) break;
+    // A last, short block is padded with silence.
+    std::memset(block + got, 0, kBlockBytes - got);
+    unsigned char coded[12] = {};
+    g_CodecBinding.vVek_Encode(reinterpret_cast<short*>(block), coded);
+    if (int err = writer.Write(coded, kRecordBytes)) {
+      return stop(IoFailureMessage("write", run.output_path(), err));
+    }
+    progress.Update(block_start);
+    counter += 2;
+    if ((counter & 0xFF) == 0) run.PrintFrameCount(counter);
+    host.PumpMessages();
+    if (got < kBlockBytes) break;
+  }
+  if (reader.error() != 0) return stop(IoFailureMessage("read", run.input_path(), reader.error()));
+  if (int err = writer.Flush()) return stop(IoFailureMessage("write", run.output_path(), err));
+
+  run.PrintFinalCount(counter);
+  progress.Finish();
+  return run.Finish(kEncodeFinished);
+}
+
+}  // namespace ondavo

@@ -1,0 +1,110 @@
+#include "fake_file_system.h"
+
+#include <algorithm>
+#include <cerrno>
+
+namespace ondavo::testing {
+
+namespace {
+
+class FakeInputFile : public InputFile {
+ public:
+  FakeInputFile(uint64_t size, std::function<uint8_t(uint64_t)> byte_at, uint64_t error_at)
+      : size_(size), byte_at_(std::move(byte_at)), error_at_(error_at) {}
+
+  int Read(void* data, size_t size, size_t* read) override {
+    *read = 0;
+    if (pos_ >= error_at_) return EIO;
+    uint64_t end = std::min({size_, pos_ + size, error_at_});
+    auto* out = static_cast<uint8_t*>(data);
+    for (; pos_ < end; ++pos_) out[(*read)++] = byte_at_(pos_);
+    return 0;
+  }
+  int Size(uint64_t* size) override {
+    *size = size_;
+    return 0;
+  }
+  int Close() override { return 0; }
+
+ private:
+  uint64_t size_;
+  std::function<uint8_t(uint64_t)> byte_at_;
+  uint64_t error_at_;
+  uint64_t pos_ = 0;
+};
+
+class FakeOutputFile : public OutputFile {
+ public:
+  FakeOutputFile(FakeOutput* output, FakeFileSystem* fs) : output_(output), fs_(fs) {}
+
+  int Write(const void* data, size_t size, size_t* written) override {
+    uint64_t room = fs_->disk_space > output_->size ? fs_->disk_space - output_->size : 0;
+    *written = static_cast<size_t>(std::min<uint64_t>(size, room));
+    Put(output_->size, data, *written);
+    output_->size += *written;
+    return *written < size ? fs_->write_error : 0;
+  }
+  int WriteAt(uint64_t offset, const void* data, size_t size) override {
+    if (offset + size > output_->size) return EINVAL;
+    Put(offset, data, size);
+    return 0;
+  }
+  int Truncate(uint64_t size) override {
+    output_->size = size;
+    if (output_->head.size() > size) output_->head.resize(size);
+    return 0;
+  }
+  int Close() override {
+    output_->closed = true;
+    ++output_->closes;
+    return fs_->close_error;
+  }
+
+ private:
+  void Put(uint64_t offset, const void* data, size_t size) {
+    auto* bytes = static_cast<const uint8_t*>(data);
+    for (size_t i = 0; i < size && offset + i < fs_->keep_bytes; ++i) {
+      if (output_->head.size() <= offset + i) output_->head.resize(offset + i + 1);
+      output_->head[offset + i] = bytes[i];
+    }
+  }
+
+  FakeOutput* output_;
+  FakeFileSystem* fs_;
+};
+
+}  // namespace
+
+void FakeFileSystem::AddInput(const std::string& path, uint64_t size,
+                              std::function<uint8_t(uint64_t)> byte_at) {
+  inputs_[path] = Input{size, std::move(byte_at)};
+}
+
+void FakeFileSystem::AddInput(const std::string& path, std::vector<uint8_t> bytes) {
+  auto shared = std::make_shared<std::vector<uint8_t>>(std::move(bytes));
+  AddInput(path, shared->size(), [shared](uint64_t at) { return (*shared)[at]; });
+}
+
+int FakeFileSystem::OpenInput(const std::string& path, std::unique_ptr<InputFile>* file) {
+  auto it = inputs_.find(path);
+  if (it == inputs_.end()) return ENOENT;
+  file->reset(new FakeInputFile(it->second.size, it->second.byte_at, read_error_at));
+  return 0;
+}
+
+int FakeFileSystem::CreateOutput(const std::string& path, std::unique_ptr<OutputFile>* file) {
+  FakeOutput& output = outputs_[path];
+  output = FakeOutput{};
+  file->reset(new FakeOutputFile(&output, this));
+  return 0;
+}
+
+int FakeFileSystem::OpenForUpdate(const std::string& path, std::unique_ptr<OutputFile>* file) {
+  auto it = outputs_.find(path);
+  if (refuse_update || it == outputs_.end()) return EACCES;
+  it->second.closed = false;
+  file->reset(new FakeOutputFile(&it->second, this));
+  return 0;
+}
+
+}  // namespace ondavo::testing

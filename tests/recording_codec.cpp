@@ -1,0 +1,81 @@
+// A codec library for the tests that records its calls instead of coding:
+// "dsp", "dec", "enc", then "D<frame bytes in hex>" and "E" per call.
+// Decode fills each sample with the frame's first byte times 256 plus the
+// sample's index, and Encode returns the block's first 9 bytes, so tests can
+// follow every byte through the converter. A probe function, if set, runs at
+// every call, for instance to look at the files at that moment.
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "vek.h"
+
+namespace {
+
+std::vector<std::string> g_calls;
+bool g_counting_only = false;
+long long g_decodes = 0;
+void (*g_probe)() = nullptr;
+
+void Record(std::string call) {
+  if (g_probe != nullptr) g_probe();
+  if (!g_counting_only) g_calls.push_back(std::move(call));
+}
+
+int FrameLength(unsigned char first) {
+  static const int kLengths[] = {11, 18, 24, 0};
+  int length = kLengths[first >> 6];
+  return length != 0 ? length : ((first >> 5) == 6 ? 4 : 2);
+}
+
+}  // namespace
+
+extern "C" {
+
+VEK_EXPORT void VEK_CALL vVek_Init_Dsp_Regs(void) {
+  Record("dsp");
+}
+VEK_EXPORT void VEK_CALL vVek_Init_Encoder(void) {
+  Record("enc");
+}
+VEK_EXPORT void VEK_CALL vVek_Init_Decoder(void) {
+  Record("dec");
+}
+
+VEK_EXPORT void VEK_CALL vVek_Decode(short* samples, unsigned char* frame) {
+  ++g_decodes;
+  if (!g_counting_only) {
+    static const char kHex[] = "0123456789abcdef";
+    std::string call = "D";
+    for (int i = 0; i < FrameLength(frame[0]); ++i) {
+      call += kHex[frame[i] >> 4];
+      call += kHex[frame[i] & 15];
+    }
+    Record(call);
+  } else if (g_probe != nullptr) {
+    g_probe();
+  }
+  for (int i = 0; i < kVekFrameSamples; ++i) samples[i] = static_cast<short>(frame[0] * 256 + i);
+}
+
+VEK_EXPORT void VEK_CALL vVek_Encode(short* pcm, unsigned char* coded) {
+  Record("E");
+  std::memcpy(coded, pcm, kVekRecordBytes);
+  std::memset(coded + kVekRecordBytes, 0xEE, kVekEncodeBufferBytes - kVekRecordBytes);
+}
+
+// For the tests.
+VEK_EXPORT const std::vector<std::string>* Recording_Calls() {
+  return &g_calls;
+}
+VEK_EXPORT long long Recording_Decodes() {
+  return g_decodes;
+}
+VEK_EXPORT void Recording_Reset(bool counting_only, void (*probe)()) {
+  g_calls.clear();
+  g_decodes = 0;
+  g_counting_only = counting_only;
+  g_probe = probe;
+}
+
+}  // extern "C"
