@@ -26,9 +26,18 @@ run: build
 	cp samples/dictation.DVR $(BUILD)/run/dictation.DVR
 	$(BUILD)/bin/ondavo-cli decode $(BUILD)/run/dictation.DVR
 
+# The window's tests need a display: the whole suite runs under Xvfb. Then
+# the suite again under AddressSanitizer and UndefinedBehaviorSanitizer, and a
+# short run of each fuzzer.
 test: build
 	cd $(BUILD) && xvfb-run -a -s "-screen 0 1280x1024x24" \
 	  env GSETTINGS_BACKEND=memory ctest --output-on-failure -j $(JOBS)
+	@if [ -x scripts/test-sanitized ]; then scripts/test-sanitized; fi
+	@if [ -x scripts/fuzz-short ]; then scripts/fuzz-short; fi
+
+bench: build
+	@scripts/bootstrap bench
+	scripts/bench
 
 install: build
 	cmake --install $(BUILD)
