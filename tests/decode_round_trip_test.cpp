@@ -69,7 +69,7 @@ TEST_P(DecodeRoundTripTest, KeepsTheSpeechEnvelope) {
   std::vector<double> before = Envelope(original, 0);
   std::vector<double> after = Envelope(decoded, kLookahead);
   double correlation = Correlation(before, after);
-  // The 11-byte mode is weak speech (about 0.89 here); the others reach 0.95.
+  // Measured here: 0.97 high, 0.94 mid, 0.92 vbr, 0.89 for the weak 11-byte mode.
   EXPECT_GT(correlation, 0.8) << GetParam();
   double mean_before = std::accumulate(before.begin(), before.end(), 0.0) / before.size();
   double mean_after = std::accumulate(after.begin(), after.end(), 0.0) / after.size();
