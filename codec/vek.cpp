@@ -1,0 +1,130 @@
+// The exported entry points, over one process-wide codec state: the library
+// serves one conversion at a time.
+#include "vek.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+
+#include "comfort_noise.h"
+#include "frame_format.h"
+#include "opus_frame_coder.h"
+#include "record_coder.h"
+
+namespace vek {
+namespace {
+
+static_assert(kVekRecordBytes == kRecordBytes && kVekBlockSamples == kRecordSamples);
+static_assert(sizeof(short) == sizeof(int16_t));
+
+struct CodecState {
+  OpusFrameEncoder speech_encoder;
+  OpusFrameDecoder speech_decoder;
+  RecordEncoder record_encoder;
+  RecordDecoder record_decoder;
+  ComfortNoiseSynthesizer noise_synthesizer;
+
+  void ResetEncoder() {
+    speech_encoder.Reset();
+    record_encoder.Reset();
+  }
+  void ResetDecoder() {
+    speech_decoder.Reset();
+    record_decoder.Reset();
+    noise_synthesizer.Reset();
+  }
+};
+
+// Created on first use, so the entry points work in any order, even a
+// decode before any Init call.
+CodecState& State() {
+  static CodecState state;
+  return state;
+}
+
+void DecodeFrame(const uint8_t* frame, int16_t* pcm) {
+  CodecState& state = State();
+  const int length = FrameLengthFromFirstByte(frame[0]);
+  if (IsSpeechFrameType(length)) {
+    // A noise or silence frame in between leaves the speech decoder as it
+    // was; speech just continues from there.
+    state.speech_decoder.Decode(frame + 1, length - 1, pcm);
+  } else if (length == kVekFrameNoise) {
+    state.noise_synthesizer.Synthesize(ReadComfortNoiseFrame(frame), pcm);
+  } else {
+    std::fill(pcm, pcm + kVekFrameSamples, 0);
+  }
+}
+
+int EncodeFrame(const int16_t* pcm, int type, uint8_t* frame) {
+  if (IsSpeechFrameType(type)) {
+    uint8_t packet[kVekMaxFrameBytes - 1];
+    if (!State().speech_encoder.Encode(pcm, type - 1, packet)) return 0;
+    frame[0] = TypeBitsForSpeechFrame(type);
+    std::memcpy(frame + 1, packet, type - 1);
+    return type;
+  }
+  if (type == kVekFrameNoise) {
+    WriteComfortNoiseFrame(AnalyzeComfortNoise(pcm), frame);
+    return type;
+  }
+  if (type == kVekFrameSilence) {
+    frame[0] = kSilenceTypeBits;
+    frame[1] = 0;
+    return type;
+  }
+  return 0;
+}
+
+}  // namespace
+}  // namespace vek
+
+using vek::State;
+
+extern "C" {
+
+VEK_EXPORT void VEK_CALL vVek_Init_Dsp_Regs(void) {
+  State().ResetEncoder();
+  State().ResetDecoder();
+}
+
+VEK_EXPORT void VEK_CALL vVek_Init_Encoder(void) {
+  State().ResetEncoder();
+}
+
+VEK_EXPORT void VEK_CALL vVek_Init_Decoder(void) {
+  State().ResetDecoder();
+}
+
+VEK_EXPORT void VEK_CALL vVek_Encode(short* pcm, unsigned char* coded) {
+  if (pcm == nullptr || coded == nullptr) return;
+  // The samples arrive as the file stored them, little-endian, whatever the
+  // host's byte order.
+  const auto* bytes = reinterpret_cast<const unsigned char*>(pcm);
+  int16_t samples[vek::kRecordSamples];
+  for (int i = 0; i < vek::kRecordSamples; ++i) {
+    samples[i] = static_cast<int16_t>(bytes[2 * i] | bytes[2 * i + 1] << 8);
+  }
+  State().record_encoder.Encode(samples, coded);
+}
+
+VEK_EXPORT void VEK_CALL vVek_Decode(short* samples, unsigned char* frame) {
+  if (samples == nullptr) return;
+  if (frame == nullptr) {
+    std::fill(samples, samples + kVekFrameSamples, 0);
+    return;
+  }
+  vek::DecodeFrame(frame, samples);
+}
+
+VEK_EXPORT int VEK_CALL vVek_Encode_Frame(const short* pcm, int type, unsigned char* frame) {
+  if (pcm == nullptr || frame == nullptr) return 0;
+  return vek::EncodeFrame(pcm, type, frame);
+}
+
+VEK_EXPORT void VEK_CALL vVek_Decode_Record(const unsigned char* record, short* pcm) {
+  if (record == nullptr || pcm == nullptr) return;
+  State().record_decoder.Decode(record, pcm);
+}
+
+}  // extern "C"
