@@ -1,0 +1,44 @@
+// unpack: a stream of 9-byte records back into raw 16-bit little-endian PCM.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "checked_file.h"
+#include "commands.h"
+#include "vek.h"
+
+namespace vek {
+
+void RunUnpack(const std::vector<std::string>& args) {
+  for (const std::string& arg : args) {
+    if (arg.size() > 1 && arg[0] == '-') throw UsageError("unknown option '" + arg + "'");
+  }
+  if (args.size() != 2) throw UsageError("unpack needs an input and an output file");
+  const std::string& input_path = args[0];
+  const std::string& output_path = args[1];
+
+  const std::vector<uint8_t> input = ReadWholeFile(input_path);
+  // A cut-off record means a damaged or wrong file: better to say so than to
+  // hand back most of it as if nothing were wrong.
+  if (const size_t extra = input.size() % kVekRecordBytes; extra != 0) {
+    throw CodecError(input_path + " ends in a partial record (" + std::to_string(extra) +
+                     " bytes after the last whole one); nothing written");
+  }
+
+  std::vector<uint8_t> output;
+  output.reserve(input.size() / kVekRecordBytes * kVekBlockSamples * 2);
+  vVek_Init_Dsp_Regs();
+  vVek_Init_Decoder();
+  for (size_t offset = 0; offset < input.size(); offset += kVekRecordBytes) {
+    short pcm[kVekBlockSamples];
+    vVek_Decode_Record(input.data() + offset, pcm);
+    for (short sample : pcm) {
+      const auto bits = static_cast<uint16_t>(sample);
+      output.push_back(static_cast<uint8_t>(bits & 0xFF));
+      output.push_back(static_cast<uint8_t>(bits >> 8));
+    }
+  }
+  WriteWholeFile(output_path, output);
+}
+
+}  // namespace vek

@@ -1,0 +1,79 @@
+#include "vbr_frame_chooser.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <iterator>
+
+#include "vek.h"
+
+namespace vek {
+namespace {
+
+// Levels are in dB of RMS sample value; full scale is about 90 dB.
+constexpr int kSilencePeak = 2;               // what dither leaves in "digital silence"
+constexpr double kNoiseCeilingDb = 55;        // about -35 dBFS: louder is never background
+constexpr double kNoiseMarginDb = 6;          // how far above the floor noise may wander
+constexpr double kFloorRiseDbPerFrame = 0.1;  // lets the floor follow slowly rising noise
+constexpr double kPeakFallDbPerFrame = 0.1;
+constexpr double kSteadyLevelChangeDb = 3;
+constexpr double kSteadyShapeChange = 0.2;
+constexpr double kShapeSmoothing = 0.3;  // weight of the newest frame
+// A quarter second of unchanging sound is background, whatever the floor
+// said before: speech does not hold still that long.
+constexpr int kSteadyFramesForNewFloor = 12;
+constexpr int kHangoverFrames = 5;
+// Frames this close to the recent peak carry the most of the speech.
+constexpr double kHighWithinDb = 12;
+constexpr double kMidWithinDb = 24;
+
+}  // namespace
+
+int VbrFrameChooser::Choose(const int16_t* pcm) {
+  int peak = 0;
+  double correlation[3] = {};
+  for (int i = 0; i < kVekFrameSamples; ++i) {
+    peak = std::max(peak, std::abs(int{pcm[i]}));
+    for (int lag = 0; lag < 3 && lag <= i; ++lag) {
+      correlation[lag] += static_cast<double>(pcm[i]) * pcm[i - lag];
+    }
+  }
+  if (peak <= kSilencePeak) return kVekFrameSilence;
+
+  const double level_db = 10 * std::log10(correlation[0] / int{kVekFrameSamples});
+  const double shape[2] = {correlation[1] / correlation[0], correlation[2] / correlation[0]};
+  if (!started_) {
+    started_ = true;
+    noise_floor_db_ = speech_peak_db_ = previous_level_db_ = level_db;
+    std::copy(std::begin(shape), std::end(shape), std::begin(recent_shape_));
+  }
+
+  const bool steady = std::abs(level_db - previous_level_db_) < kSteadyLevelChangeDb &&
+                      std::abs(shape[0] - recent_shape_[0]) < kSteadyShapeChange &&
+                      std::abs(shape[1] - recent_shape_[1]) < kSteadyShapeChange;
+  steady_frames_ = steady ? steady_frames_ + 1 : 0;
+  previous_level_db_ = level_db;
+  for (int i = 0; i < 2; ++i) {
+    recent_shape_[i] += kShapeSmoothing * (shape[i] - recent_shape_[i]);
+  }
+
+  noise_floor_db_ = std::min(noise_floor_db_ + kFloorRiseDbPerFrame, level_db);
+  if (steady_frames_ >= kSteadyFramesForNewFloor && level_db < kNoiseCeilingDb) {
+    noise_floor_db_ = level_db;
+  }
+  speech_peak_db_ = std::max(speech_peak_db_ - kPeakFallDbPerFrame, level_db);
+
+  const bool background =
+      steady && level_db < kNoiseCeilingDb && level_db < noise_floor_db_ + kNoiseMarginDb;
+  if (background && hangover_frames_ == 0) return kVekFrameNoise;
+  if (background) {
+    --hangover_frames_;
+    return kVekFrameLow;
+  }
+  hangover_frames_ = kHangoverFrames;
+  if (level_db > speech_peak_db_ - kHighWithinDb) return kVekFrameHigh;
+  if (level_db > speech_peak_db_ - kMidWithinDb) return kVekFrameMid;
+  return kVekFrameLow;
+}
+
+}  // namespace vek

@@ -1,0 +1,64 @@
+// vek-codec: packs raw PCM into coded voice files and unpacks records, for
+// tests, samples and demos.
+#include <cstdio>
+#include <exception>
+#include <string>
+#include <vector>
+
+#include "checked_file.h"
+#include "commands.h"
+
+namespace {
+
+constexpr char kUsage[] =
+    "usage: vek-codec pack [--mode high|mid|low|vbr] [--rate HZ] IN.pcm OUT.DVR\n"
+    "       vek-codec unpack IN.DVR OUT.pcm\n"
+    "       vek-codec --help\n";
+
+constexpr char kHelp[] =
+    "\n"
+    "pack    codes raw 16-bit little-endian mono PCM (8 kHz) into a coded voice\n"
+    "        file: a 14-byte header, then one frame per 160 samples. The last\n"
+    "        partial frame is padded with zeros.\n"
+    "        --mode high  24-byte frames (the default)\n"
+    "        --mode mid   18-byte frames\n"
+    "        --mode low   11-byte frames\n"
+    "        --mode vbr   per frame: 2 bytes for digital silence, 4 for steady\n"
+    "                     background noise, 24/18/11 for speech by loudness\n"
+    "        --rate HZ    the sample rate written into the header (default 8000)\n"
+    "\n"
+    "unpack  decodes a stream of 9-byte records (32 samples each, no header)\n"
+    "        into raw 16-bit little-endian PCM. A trailing partial record is an\n"
+    "        error, and then nothing is written.\n"
+    "\n"
+    "Exit status: 0 on success, 1 if the work failed, 2 for a usage error.\n";
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::vector<std::string> args(argv + 1, argv + argc);
+  for (const std::string& arg : args) {
+    if (arg != "--help" && arg != "-h") continue;
+    std::fputs(kUsage, stdout);
+    std::fputs(kHelp, stdout);
+    return std::fflush(stdout) == 0 && !std::ferror(stdout) ? 0 : 1;
+  }
+  try {
+    if (args.empty()) throw vek::UsageError("no command given");
+    const std::vector<std::string> command_args(args.begin() + 1, args.end());
+    if (args[0] == "pack") {
+      vek::RunPack(command_args);
+    } else if (args[0] == "unpack") {
+      vek::RunUnpack(command_args);
+    } else {
+      throw vek::UsageError("unknown command '" + args[0] + "'");
+    }
+  } catch (const vek::UsageError& error) {
+    std::fprintf(stderr, "vek-codec: %s\n%s", error.what(), kUsage);
+    return 2;
+  } catch (const std::exception& error) {
+    std::fprintf(stderr, "vek-codec: %s\n", error.what());
+    return 1;
+  }
+  return 0;
+}
