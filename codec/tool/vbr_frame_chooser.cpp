@@ -16,9 +16,11 @@ constexpr double kNoiseCeilingDb = 55;        // about -35 dBFS: louder is never
 constexpr double kNoiseMarginDb = 6;          // how far above the floor noise may wander
 constexpr double kFloorRiseDbPerFrame = 0.1;  // lets the floor follow slowly rising noise
 constexpr double kPeakFallDbPerFrame = 0.1;
-constexpr double kSteadyLevelChangeDb = 3;
+// Noise is only steady on average: a low rumble swings a few dB from one
+// 20 ms frame to the next.
+constexpr double kSteadyLevelChangeDb = 5;
 constexpr double kSteadyShapeChange = 0.2;
-constexpr double kShapeSmoothing = 0.3;  // weight of the newest frame
+constexpr double kSmoothing = 0.3;  // weight of the newest frame in the running averages
 // A quarter second of unchanging sound is background, whatever the floor
 // said before: speech does not hold still that long.
 constexpr int kSteadyFramesForNewFloor = 12;
@@ -44,22 +46,22 @@ int VbrFrameChooser::Choose(const int16_t* pcm) {
   const double shape[2] = {correlation[1] / correlation[0], correlation[2] / correlation[0]};
   if (!started_) {
     started_ = true;
-    noise_floor_db_ = speech_peak_db_ = previous_level_db_ = level_db;
+    noise_floor_db_ = speech_peak_db_ = recent_level_db_ = level_db;
     std::copy(std::begin(shape), std::end(shape), std::begin(recent_shape_));
   }
 
-  const bool steady = std::abs(level_db - previous_level_db_) < kSteadyLevelChangeDb &&
+  const bool steady = std::abs(level_db - recent_level_db_) < kSteadyLevelChangeDb &&
                       std::abs(shape[0] - recent_shape_[0]) < kSteadyShapeChange &&
                       std::abs(shape[1] - recent_shape_[1]) < kSteadyShapeChange;
   steady_frames_ = steady ? steady_frames_ + 1 : 0;
-  previous_level_db_ = level_db;
-  for (int i = 0; i < 2; ++i) {
-    recent_shape_[i] += kShapeSmoothing * (shape[i] - recent_shape_[i]);
-  }
+  recent_level_db_ += kSmoothing * (level_db - recent_level_db_);
+  for (int i = 0; i < 2; ++i) recent_shape_[i] += kSmoothing * (shape[i] - recent_shape_[i]);
 
-  noise_floor_db_ = std::min(noise_floor_db_ + kFloorRiseDbPerFrame, level_db);
-  if (steady_frames_ >= kSteadyFramesForNewFloor && level_db < kNoiseCeilingDb) {
-    noise_floor_db_ = level_db;
+  // The floor follows the running average rather than single frames, so it
+  // sits near the middle of the noise, not at its quietest dips.
+  noise_floor_db_ = std::min(noise_floor_db_ + kFloorRiseDbPerFrame, recent_level_db_);
+  if (steady_frames_ >= kSteadyFramesForNewFloor && recent_level_db_ < kNoiseCeilingDb) {
+    noise_floor_db_ = recent_level_db_;
   }
   speech_peak_db_ = std::max(speech_peak_db_ - kPeakFallDbPerFrame, level_db);
 

@@ -18,9 +18,9 @@ class VbrFrameChooser {
   bool started_ = false;
   double noise_floor_db_ = 0;
   double speech_peak_db_ = 0;
-  double previous_level_db_ = 0;
-  // Smoothed normalised autocorrelation at lags 1 and 2: a cheap picture of
-  // the spectral shape of recent frames.
+  // Running averages of the level and of the normalised autocorrelation at
+  // lags 1 and 2 (a cheap picture of the spectral shape) over recent frames.
+  double recent_level_db_ = 0;
   double recent_shape_[2] = {};
   // How many frames in a row kept their level and shape.
   int steady_frames_ = 0;
