@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -216,6 +217,15 @@ TEST(VekCodecToolTest, UnwritableOutputIsReported) {
   const RunResult result = RunTool({"pack", SpeechPath(), output});
   EXPECT_EQ(result.status, 1);
   EXPECT_NE(result.err.find(output), std::string::npos) << result.err;
+}
+
+// A device that takes the open but fails every write, as a full disk does.
+TEST(VekCodecToolTest, FullDiskIsReported) {
+  if (::access("/dev/full", W_OK) != 0) GTEST_SKIP() << "no /dev/full here";
+  const RunResult result = RunTool({"pack", SpeechPath(), "/dev/full"});
+  EXPECT_EQ(result.status, 1);
+  EXPECT_NE(result.err.find("/dev/full"), std::string::npos) << result.err;
+  EXPECT_NE(result.err.find(std::strerror(ENOSPC)), std::string::npos) << result.err;
 }
 
 TEST(VekCodecToolTest, UsageErrorsExitWithTwo) {

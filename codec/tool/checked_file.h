@@ -17,8 +17,9 @@ class FileError : public std::runtime_error {
 
 std::vector<uint8_t> ReadWholeFile(const std::string& path);
 
-// Creates or truncates the file. If writing fails, the partial file is
-// removed so that no half-written output is mistaken for a good one.
+// Creates or truncates the file. A failure can leave part of the data
+// behind: the path may name a device or someone else's file, so it is not
+// ours to delete.
 void WriteWholeFile(const std::string& path, const std::vector<uint8_t>& data);
 
 }  // namespace vek
