@@ -9,8 +9,9 @@ namespace {
 
 class FakeInputFile : public InputFile {
  public:
-  FakeInputFile(uint64_t size, std::function<uint8_t(uint64_t)> byte_at, uint64_t error_at)
-      : size_(size), byte_at_(std::move(byte_at)), error_at_(error_at) {}
+  FakeInputFile(uint64_t size, std::function<uint8_t(uint64_t)> byte_at, uint64_t error_at,
+                const FakeFileSystem* fs)
+      : size_(size), byte_at_(std::move(byte_at)), error_at_(error_at), fs_(fs) {}
 
   int Read(void* data, size_t size, size_t* read) override {
     *read = 0;
@@ -21,15 +22,17 @@ class FakeInputFile : public InputFile {
     return 0;
   }
   int Size(uint64_t* size) override {
+    if (fs_->size_error != 0) return fs_->size_error;
     *size = size_;
     return 0;
   }
-  int Close() override { return 0; }
+  int Close() override { return fs_->input_close_error; }
 
  private:
   uint64_t size_;
   std::function<uint8_t(uint64_t)> byte_at_;
   uint64_t error_at_;
+  const FakeFileSystem* fs_;
   uint64_t pos_ = 0;
 };
 
@@ -45,11 +48,13 @@ class FakeOutputFile : public OutputFile {
     return *written < size ? fs_->write_error : 0;
   }
   int WriteAt(uint64_t offset, const void* data, size_t size) override {
+    if (fs_->write_at_error != 0) return fs_->write_at_error;
     if (offset + size > output_->size) return EINVAL;
     Put(offset, data, size);
     return 0;
   }
   int Truncate(uint64_t size) override {
+    if (fs_->truncate_error != 0) return fs_->truncate_error;
     output_->size = size;
     if (output_->head.size() > size) output_->head.resize(size);
     return 0;
@@ -88,7 +93,7 @@ void FakeFileSystem::AddInput(const std::string& path, std::vector<uint8_t> byte
 int FakeFileSystem::OpenInput(const std::string& path, std::unique_ptr<InputFile>* file) {
   auto it = inputs_.find(path);
   if (it == inputs_.end()) return ENOENT;
-  file->reset(new FakeInputFile(it->second.size, it->second.byte_at, read_error_at));
+  file->reset(new FakeInputFile(it->second.size, it->second.byte_at, read_error_at, this));
   return 0;
 }
 

@@ -1,7 +1,9 @@
 // A FileSystem in memory for fault tests: inputs made by a function (so a
 // 3 GiB input costs nothing), outputs kept in memory or only counted, and
-// failures set up in advance: a write that fails past a size, a close that
-// fails, a read error at an offset, an output that cannot be reopened.
+// failures set up in advance: a write that fails past a size (putting the
+// bytes before it), a close that fails, a read error at an offset, an input
+// that cannot be measured, a header patch or a truncate that fails, an output
+// that cannot be reopened.
 #ifndef ONDAVO_TESTS_FAKE_FILE_SYSTEM_H_
 #define ONDAVO_TESTS_FAKE_FILE_SYSTEM_H_
 
@@ -36,6 +38,10 @@ class FakeFileSystem : public FileSystem {
   int close_error = 0;                  // errno returned by every output close
   uint64_t read_error_at = UINT64_MAX;  // reads reaching this offset fail with EIO
   bool refuse_update = false;           // OpenForUpdate fails
+  int size_error = 0;                   // errno of every input's Size
+  int input_close_error = 0;            // errno returned by every input close
+  int write_at_error = 0;               // errno of every WriteAt; nothing is written
+  int truncate_error = 0;               // errno of every Truncate; the size stays
   size_t keep_bytes = 4096;             // how much of each output to keep
 
   const FakeOutput& output(const std::string& path) { return outputs_.at(path); }
