@@ -16,9 +16,11 @@ const ConversionKind kDecodeKind = {".DVR", kDecodeRefusal, "WAV", CodecUse::kDe
 constexpr int kFrameBytes = kDvrFrameSamples * 2;
 
 // Patches the header of an output that stops short, so that its sizes say
-// what is on disk: whole frames only, anything after them cut off.
-int SaveWhatWasWritten(OutputFile* output, int64_t frames_on_disk) {
-  uint64_t length = kWavHeaderSize + static_cast<uint64_t>(frames_on_disk) * kFrameBytes;
+// what is on disk: whole frames only, anything after them cut off. Part of a
+// header is cut off too: its sizes would be an earlier decode's.
+int SaveWhatWasWritten(OutputFile* output, uint64_t on_disk) {
+  if (on_disk < kWavHeaderSize) return on_disk == 0 ? 0 : output->Truncate(0);
+  uint64_t length = on_disk - (on_disk - kWavHeaderSize) % kFrameBytes;
   SetWavSizes(static_cast<uint32_t>(length));
   if (int err = output->Truncate(length)) return err;
   return output->WriteAt(0, &g_WavHeader, sizeof g_WavHeader);
@@ -40,12 +42,8 @@ int DecodeCommand(ConversionHost& host, const ConversionOptions& options) {
   // reached the disk, and a header that says so.
   auto stop = [&](std::string text) {
     writer.Flush();
-    if (writer.on_disk() >= kWavHeaderSize) {
-      int64_t frames_on_disk =
-          static_cast<int64_t>((writer.on_disk() - kWavHeaderSize) / kFrameBytes);
-      if (int err = SaveWhatWasWritten(run.output(), frames_on_disk)) {
-        text += "\n" + IoFailureMessage("update the header of", run.output_path(), err);
-      }
+    if (int err = SaveWhatWasWritten(run.output(), writer.on_disk())) {
+      text += "\n" + IoFailureMessage("update the header of", run.output_path(), err);
     }
     run.Fail(text);
     return -1;
@@ -106,7 +104,8 @@ int DecodeCommand(ConversionHost& host, const ConversionOptions& options) {
   run.set_output(std::move(reopened));
   SetWavSizes(static_cast<uint32_t>(writer.on_disk()));
   if (int err = run.output()->WriteAt(0, &g_WavHeader, sizeof g_WavHeader)) {
-    run.Fail(IoFailureMessage("write", run.output_path(), err));
+    // The samples are all there, under the provisional header's sizes.
+    run.Fail(IoFailureMessage("update the header of", run.output_path(), err));
     return -1;
   }
   progress.Finish();
