@@ -1,0 +1,4 @@
+// ondavo: the converter window.
+#include "ondavo.h"
+
+wxIMPLEMENT_APP(COndavoApp);

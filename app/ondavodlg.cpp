@@ -1,0 +1,272 @@
+#include "ondavodlg.h"
+
+#include <wx/msgdlg.h>
+#include <wx/textctrl.h>
+#include <wx/xrc/xmlres.h>
+
+#include <utility>
+
+#include "codec_binding.h"
+#include "decode_command.h"
+#include "encode_command.h"
+#include "file_chooser.h"
+#include "minimized_icon.h"
+#include "resources.h"
+#include "window_host.h"
+
+#ifdef __WXMSW__
+#include <wx/msw/wrapwin.h>
+#endif
+
+wxString g_strPcmFile;
+wxString g_strDvrFile;
+wxGauge* g_pEncodeProgress = nullptr;
+wxGauge* g_pDecodeProgress = nullptr;
+
+// The command table. On Windows the system command, paint and drag-icon
+// messages come through MSWWindowProc. The About item also arrives as a menu
+// command: from the context menu and F1 everywhere, from the system menu on
+// Windows. The progress bars' out-of-memory notification has no counterpart
+// in wxWidgets, so it has no row here.
+// clang-format off
+wxBEGIN_EVENT_TABLE(COndavoDlg, wxDialog)
+  EVT_MENU_RANGE(kIdAbout, kIdAbout + 0xF, COndavoDlg::SystemCommandEvent)
+  EVT_BUTTON(kIdEncode, COndavoDlg::Command<&COndavoDlg::EncodeCommand>)
+  EVT_MENU(kIdEncode, COndavoDlg::Command<&COndavoDlg::EncodeCommand>)
+  EVT_BUTTON(kIdChoosePcmFile, COndavoDlg::Command<&COndavoDlg::ChoosePcmFileCommand>)
+  EVT_MENU(kIdChoosePcmFile, COndavoDlg::Command<&COndavoDlg::ChoosePcmFileCommand>)
+  EVT_BUTTON(kIdChooseDvrFile, COndavoDlg::Command<&COndavoDlg::ChooseDvrFileCommand>)
+  EVT_BUTTON(kIdDecode, COndavoDlg::Command<&COndavoDlg::DecodeCommand>)
+  EVT_MENU(kIdEncodePcmFile, COndavoDlg::Command<&COndavoDlg::EncodePcmFile>)
+  EVT_CONTEXT_MENU(COndavoDlg::ContextMenuEvent)
+  EVT_INIT_DIALOG(COndavoDlg::InitDialogEvent)
+wxEND_EVENT_TABLE()
+    // clang-format on
+
+    COndavoDlg::COndavoDlg(wxWindow* parent) {
+  LoadOndavoResources();
+  wxXmlResource::Get()->LoadDialog(this, parent, "102");
+  SetAffirmativeId(kIdOk);
+  SetEscapeId(kIdCancel);
+  m_hIcon = OndavoIcons();
+  wxAcceleratorEntry about_key(wxACCEL_NORMAL, WXK_F1, kIdAbout);
+  SetAcceleratorTable(wxAcceleratorTable(1, &about_key));
+}
+
+COndavoDlg::~COndavoDlg() {
+  // The bars go with the window.
+  if (g_pDecodeProgress != nullptr && g_pDecodeProgress->GetParent() == this) {
+    g_pDecodeProgress = nullptr;
+  }
+  if (g_pEncodeProgress != nullptr && g_pEncodeProgress->GetParent() == this) {
+    g_pEncodeProgress = nullptr;
+  }
+}
+
+bool COndavoDlg::StartDialog() {
+  TransferDataToWindow();
+  UpdateWindowUI(wxUPDATE_UI_RECURSE);
+#ifdef __WXMSW__
+  if (wxMenu* system_menu = MSWGetSystemMenu()) {
+    wxString about = kAboutItemText;
+    if (!about.empty()) {
+      system_menu->AppendSeparator();
+      system_menu->Append(kIdAbout, about);
+    }
+  }
+#endif
+  // Other window systems keep their window menu to themselves: the About
+  // item is in the context menu and on F1 instead.
+  SetIcons(m_hIcon);
+  g_pEncodeProgress = wxDynamicCast(FindWindow(kIdEncodeProgress), wxGauge);
+  g_pDecodeProgress = wxDynamicCast(FindWindow(kIdDecodeProgress), wxGauge);
+  ondavo::BindCodecLibrary();
+  return true;
+}
+
+bool COndavoDlg::ExchangeData(bool save) {
+  bool base = save ? wxDialog::TransferDataFromWindow() : wxDialog::TransferDataToWindow();
+  return base && ExchangePath(kIdPcmPath, m_strPcmPath, save) &&
+         ExchangePath(kIdDvrPath, m_strDvrPath, save);
+}
+
+bool COndavoDlg::ExchangePath(int id, wxString& member, bool save) {
+  wxTextCtrl* field = wxDynamicCast(FindWindow(id), wxTextCtrl);
+  if (field == nullptr) return true;
+  if (!save) {
+    field->ChangeValue(member);
+    field->SetMaxLength(kMaxPathLength);
+    return true;
+  }
+  wxString text = field->GetValue();
+  if (text.length() > kMaxPathLength) {
+    ShowMessage(wxString::Format("Enter no more than %zu characters.", kMaxPathLength));
+    field->SetFocus();
+    return false;
+  }
+  member = text;
+  return true;
+}
+
+void COndavoDlg::ShowMessage(const wxString& text) {
+  wxMessageDialog box(this, text, wxMessageBoxCaptionStr, wxOK);
+  box.ShowModal();
+}
+
+int COndavoDlg::DecodeCommand() {
+  return RunConversion(ondavo::DecodeCommand, g_strDvrFile, g_pDecodeProgress);
+}
+
+int COndavoDlg::EncodeCommand() {
+  return RunConversion(ondavo::EncodeCommand, g_strPcmFile, g_pEncodeProgress);
+}
+
+int COndavoDlg::RunConversion(Conversion conversion, const wxString& path, wxGauge* progress) {
+  WindowHost host(*this, path, progress);
+  // A start from within a running conversion: the core refuses it and says why.
+  if (converting_) return conversion(host, {});
+
+  converting_ = true;
+  const int kStarters[] = {kIdDecode, kIdChooseDvrFile};
+  for (int id : kStarters) {
+    if (wxWindow* control = FindWindow(id)) control->Disable();
+  }
+  pump_.Restart();
+  int result = conversion(host, {});
+  converting_ = false;
+  for (int id : kStarters) {
+    if (wxWindow* control = FindWindow(id)) control->Enable();
+  }
+  if (deferred_end_ && IsModal()) wxDialog::EndModal(*std::exchange(deferred_end_, std::nullopt));
+  return result;
+}
+
+void COndavoDlg::EndModal(int result) {
+  if (converting_) {
+    // The conversion runs to its end and shows its closing message first.
+    deferred_end_ = result;
+    for (int id : {kIdOk, kIdCancel}) {
+      if (wxWindow* control = FindWindow(id)) control->Disable();
+    }
+    return;
+  }
+  wxDialog::EndModal(result);
+}
+
+void COndavoDlg::ChooseDvrFileCommand() {
+  ChooseInputFile(kDvrFileFilter, g_strDvrFile, m_strDvrPath);
+}
+
+void COndavoDlg::ChoosePcmFileCommand() {
+  ChooseInputFile(kPcmFileFilter, g_strPcmFile, m_strPcmPath);
+}
+
+void COndavoDlg::ChooseInputFile(const wxString& filter, wxString& chosen, wxString& member) {
+  // The file dialog would hold the running conversion until it closes.
+  if (converting_) {
+    ShowMessage(ondavo::kBusyMessage);
+    return;
+  }
+  TransferDataFromWindow();  // a field over the length rule does not stop the choice
+  chosen = RunFileChooser(this, filter);
+  ShowMessage(chosen);
+  member = chosen;
+  TransferDataToWindow();
+}
+
+void COndavoDlg::EncodePcmFile() {
+  // After the popup menu has closed, not from inside its own loop.
+  CallAfter([this] {
+    SendCommand(kIdChoosePcmFile);
+    SendCommand(kIdEncode);
+  });
+}
+
+void COndavoDlg::SendCommand(int id) {
+  wxCommandEvent event(wxEVT_MENU, id);
+  event.SetEventObject(this);
+  ProcessWindowEvent(event);
+}
+
+std::unique_ptr<wxMenu> COndavoDlg::CreateContextMenu() const {
+  auto menu = std::make_unique<wxMenu>();
+  menu->Append(kIdEncodePcmFile, kEncodeItemText)->Enable(!converting_);
+  menu->AppendSeparator();
+  menu->Append(kIdAbout, wxString(kAboutItemText) + "\tF1");
+  return menu;
+}
+
+void COndavoDlg::ContextMenuEvent(wxContextMenuEvent& event) {
+  // A text field keeps its own menu of editing commands.
+  if (wxDynamicCast(event.GetEventObject(), wxTextCtrl) != nullptr) {
+    event.Skip();
+    return;
+  }
+  std::unique_ptr<wxMenu> menu = CreateContextMenu();
+  PopupMenu(menu.get());
+}
+
+void COndavoDlg::SystemCommand(uint32_t id, intptr_t lParam) {
+  if ((id & 0xFFF0) == kIdAbout) {
+    CAboutDialog about(this);
+    about.ShowModal();
+    return;
+  }
+  DefaultSystemCommand(id, lParam);
+}
+
+void COndavoDlg::DefaultSystemCommand(uint32_t id, intptr_t lParam) {
+#ifdef __WXMSW__
+  wxDialog::MSWWindowProc(WM_SYSCOMMAND, id, lParam);
+#else
+  // Elsewhere the window manager runs the window menu itself.
+  wxUnusedVar(id);
+  wxUnusedVar(lParam);
+#endif
+}
+
+#ifdef __WXMSW__
+WXLRESULT COndavoDlg::MSWWindowProc(WXUINT message, WXWPARAM wParam, WXLPARAM lParam) {
+  switch (message) {
+    case WM_SYSCOMMAND:
+      SystemCommand(static_cast<uint32_t>(wParam), lParam);
+      return 0;
+    case WM_PAINT:
+      if (::IsIconic(GetHwnd())) {
+        Paint();
+        return 0;
+      }
+      break;
+    case WM_QUERYDRAGICON:
+      return reinterpret_cast<WXLRESULT>(QueryDragIcon());
+  }
+  return wxDialog::MSWWindowProc(message, wParam, lParam);
+}
+
+void COndavoDlg::Paint() {
+  HWND window = GetHwnd();
+  PAINTSTRUCT paint;
+  HDC dc = ::BeginPaint(window, &paint);
+  ::SendMessage(window, WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
+  int icon_width = ::GetSystemMetrics(SM_CXICON);
+  int icon_height = ::GetSystemMetrics(SM_CYICON);
+  RECT client;
+  ::GetClientRect(window, &client);
+  IconOrigin at = MinimizedIconOrigin(client.right - client.left, client.bottom - client.top,
+                                      icon_width, icon_height);
+  wxIcon icon = m_hIcon.GetIcon(wxSize(icon_width, icon_height));
+  ::DrawIcon(dc, at.x, at.y, static_cast<HICON>(icon.GetHICON()));
+  ::EndPaint(window, &paint);
+}
+
+WXHICON COndavoDlg::QueryDragIcon() {
+  return m_hIcon.GetIcon(wxSize(32, 32)).GetHICON();
+}
+#endif
+
+CAboutDialog::CAboutDialog(wxWindow* parent) {
+  LoadOndavoResources();
+  wxXmlResource::Get()->LoadDialog(this, parent, "100");
+  // Escape and the close box end it too: with no Cancel button they stand for OK.
+  SetAffirmativeId(kIdOk);
+}

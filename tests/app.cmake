@@ -1,0 +1,24 @@
+# The converter window's tests, on a display (Xvfb in `make test`) with the
+# real codec library.
+if(TARGET ondavo_window)
+  add_executable(app_tests
+    ${CMAKE_CURRENT_LIST_DIR}/app_about_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/app_pump_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/app_test_main.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/app_test_support.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/app_window_test.cpp)
+  target_link_libraries(app_tests PRIVATE ondavo_window ondavo_test_support)
+  add_dependencies(app_tests Vek)
+  gtest_discover_tests(app_tests DISCOVERY_MODE PRE_TEST TEST_PREFIX "app."
+                       PROPERTIES TIMEOUT 60)
+
+  # It moves the display's one pointer: nothing else may run meanwhile.
+  add_executable(app_click_tests
+    ${CMAKE_CURRENT_LIST_DIR}/app_click_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/app_test_main.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/app_test_support.cpp)
+  target_link_libraries(app_click_tests PRIVATE ondavo_window ondavo_test_support)
+  add_dependencies(app_click_tests Vek)
+  gtest_discover_tests(app_click_tests DISCOVERY_MODE PRE_TEST TEST_PREFIX "app."
+                       PROPERTIES TIMEOUT 60 RUN_SERIAL TRUE)
+endif()
