@@ -40,8 +40,8 @@ wxBEGIN_EVENT_TABLE(COndavoDlg, wxDialog)
   EVT_MENU(kIdEncodePcmFile, COndavoDlg::Command<&COndavoDlg::EncodePcmFile>)
   EVT_CONTEXT_MENU(COndavoDlg::ContextMenuEvent)
   EVT_INIT_DIALOG(COndavoDlg::InitDialogEvent)
-wxEND_EVENT_TABLE()
-    // clang-format on
+wxEND_EVENT_TABLE();
+// clang-format on
 
     COndavoDlg::COndavoDlg(wxWindow* parent) {
   LoadOndavoResources();
