@@ -43,7 +43,7 @@ wxBEGIN_EVENT_TABLE(COndavoDlg, wxDialog)
 wxEND_EVENT_TABLE();
 // clang-format on
 
-    COndavoDlg::COndavoDlg(wxWindow* parent) {
+COndavoDlg::COndavoDlg(wxWindow* parent) {
   LoadOndavoResources();
   wxXmlResource::Get()->LoadDialog(this, parent, "102");
   SetAffirmativeId(kIdOk);
