@@ -1,90 +1,127 @@
 // ondavo-cli: the converter for batch work and scripts.
 //
-//   ondavo-cli decode [-q] FILE.DVR...   each into FILE.WAV beside it
-//   ondavo-cli encode [-q] FILE.pcm...   each into FILE.DVR beside it
+//   ondavo-cli decode [options] PATH...   each FILE.DVR into FILE.WAV
+//   ondavo-cli encode [options] PATH...   each FILE.pcm into FILE.DVR
 //
-// Exit status: 0 when every file finished, 1 when any failed, 2 for a usage
-// error or a path the command refuses.
-#include <unistd.h>
-
+// Exit status: 0 when every file finished (or was skipped), 1 when any
+// failed, 2 for a usage error or a path the command refuses, 130 after Ctrl-C.
 #include <CLI/CLI.hpp>
 #include <csignal>
 #include <cstdio>
 #include <string>
 #include <vector>
 
+#include "batch.h"
 #include "codec_binding.h"
 #include "decode_command.h"
 #include "encode_command.h"
+#include "job_list.h"
 #include "ondavo_version.h"
-#include "terminal_host.h"
 
 namespace {
 
-enum ExitStatus { kExitFinished = 0, kExitFailed = 1, kExitUsage = 2 };
+enum ExitStatus { kExitFinished = 0, kExitFailed = 1, kExitUsage = 2, kExitInterrupted = 130 };
 
-using Command = int (*)(ondavo::ConversionHost&, const ondavo::ConversionOptions&);
+volatile std::sig_atomic_t g_stop_request = 0;
 
-int RunEach(Command command, const std::vector<std::string>& files, bool quiet) {
-  ondavo::ConversionOptions options;
-  if (quiet) options.frame_counts = nullptr;
-  const bool show_progress = !quiet && ::isatty(STDERR_FILENO);
-  int status = kExitFinished;
-  for (const std::string& file : files) {
-    ondavo::TerminalHost host(file, show_progress);
-    command(host, options);
-    switch (host.outcome().value_or(ondavo::MessageKind::kFailed)) {
-      case ondavo::MessageKind::kFinished:
-        break;
-      case ondavo::MessageKind::kRefused:
-        status = kExitUsage;
-        break;
-      case ondavo::MessageKind::kFailed:
-        if (status == kExitFinished) status = kExitFailed;
-        break;
-    }
-  }
-  return status;
+void RequestStop(int) {
+  g_stop_request = 1;
+}
+
+void InstallSignalHandlers() {
+  // Past a file-size limit, a write should fail with EFBIG and be reported,
+  // not kill the process and leave a header that lies.
+  std::signal(SIGXFSZ, SIG_IGN);
+  struct sigaction action = {};
+  action.sa_handler = RequestStop;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = 0;  // no SA_RESTART: a waiting parent must wake up
+  sigaction(SIGINT, &action, nullptr);
+  sigaction(SIGTERM, &action, nullptr);
+}
+
+struct Settings {
+  std::vector<std::string> paths;
+  bool quiet = false;
+  bool recursive = false;
+  std::string output_root;
+  bool no_clobber = false;
+  bool keep_time = false;
+  int jobs = 1;
+};
+
+CLI::App* AddCommand(CLI::App& app, const char* name, const char* about, const char* files,
+                     Settings* settings) {
+  CLI::App* command = app.add_subcommand(name, about);
+  command->add_option("PATH", settings->paths, files)->required();
+  command->add_flag("-q,--quiet", settings->quiet, "No frame counts, no progress");
+  command->add_flag("-r,--recursive", settings->recursive,
+                    "Search folders among the paths for input files");
+  command
+      ->add_option("-o,--output-dir", settings->output_root,
+                   "Put the outputs into DIR, mirroring the folders under -r")
+      ->type_name("DIR");
+  command->add_flag("-n,--no-clobber", settings->no_clobber, "Skip files whose output exists");
+  command->add_option("-j,--jobs", settings->jobs, "Convert N files at once")
+      ->type_name("N")
+      ->check(CLI::Range(1, 256));
+  command->add_flag("--keep-time", settings->keep_time,
+                    "Give each output its input's modification time");
+  return command;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  // Past a file-size limit, a write should fail with EFBIG and be reported,
-  // not kill the process and leave a header that lies.
-  std::signal(SIGXFSZ, SIG_IGN);
+  InstallSignalHandlers();
 
   CLI::App app{
-      "Converts coded voice recordings (.DVR) into WAV files, and raw PCM into coded records."};
+      "Converts coded voice recordings (.DVR) into WAV files, and raw PCM into coded "
+      "records."};
   app.name("ondavo-cli");
   app.set_version_flag("--version", "ondavo-cli " ONDAVO_VERSION);
   app.require_subcommand(1);
-
-  bool quiet = false;
-  std::vector<std::string> decode_files;
-  CLI::App* decode = app.add_subcommand("decode", "Decode FILE.DVR into FILE.WAV beside it");
-  decode->add_flag("-q,--quiet", quiet, "No frame counts, no progress");
-  decode->add_option("FILE", decode_files, "Coded voice files (.DVR)")->required();
-
-  std::vector<std::string> encode_files;
-  CLI::App* encode =
-      app.add_subcommand("encode", "Encode FILE.pcm into 9-byte records in FILE.DVR");
-  encode->add_flag("-q,--quiet", quiet, "No frame counts, no progress");
-  encode->add_option("FILE", encode_files, "Raw 16-bit mono PCM files (.pcm)")->required();
+  Settings settings;
+  CLI::App* decode = AddCommand(app, "decode", "Decode each FILE.DVR into FILE.WAV",
+                                "Coded voice files (.DVR), or folders with -r", &settings);
+  AddCommand(app, "encode", "Encode each FILE.pcm into 9-byte records in FILE.DVR",
+             "Raw 16-bit mono PCM files (.pcm), or folders with -r", &settings);
   app.footer(
-      "Exit status: 0 when every file finished, 1 when any failed, 2 for a usage error.\n"
-      "The codec library (" +
+      "Exit status: 0 when every file finished or was skipped, 1 when any failed, 2 for a usage "
+      "error or a refused path, 130 after Ctrl-C.\nThe codec library (" +
       std::string(ondavo::kCodecLibraryName) +
       ") is found through LD_LIBRARY_PATH, the program's own lib/ folder and the system.");
-
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
-    int code = app.exit(e);
-    return code == 0 ? 0 : kExitUsage;
+    return app.exit(e) == 0 ? kExitFinished : kExitUsage;
   }
 
+  const bool decoding = decode->parsed();
+  std::vector<std::string> problems;
+  ondavo::JobListOptions list_options{settings.recursive, decoding ? ".DVR" : ".pcm",
+                                      settings.output_root};
+  std::vector<ondavo::Job> jobs = ondavo::ListJobs(settings.paths, list_options, &problems);
+  for (const std::string& problem : problems) std::fprintf(stderr, "%s\n", problem.c_str());
+
   ondavo::BindCodecLibrary();
-  if (*decode) return RunEach(ondavo::DecodeCommand, decode_files, quiet);
-  return RunEach(ondavo::EncodeCommand, encode_files, quiet);
+  ondavo::BatchOptions options;
+  options.command = decoding ? ondavo::DecodeCommand : ondavo::EncodeCommand;
+  options.output_extension = decoding ? "WAV" : "DVR";
+  options.quiet = settings.quiet;
+  options.no_clobber = settings.no_clobber;
+  options.keep_time = settings.keep_time;
+  options.jobs = settings.jobs;
+  options.stop_request = &g_stop_request;
+  ondavo::Tally tally = ondavo::RunBatch(jobs, options);
+  tally.failed += static_cast<int>(problems.size());
+
+  if (jobs.size() + problems.size() > 1 || g_stop_request) {
+    std::fprintf(stderr, "%d converted, %d skipped, %d failed\n", tally.converted, tally.skipped,
+                 tally.failed + tally.refused);
+  }
+  if (g_stop_request) return kExitInterrupted;
+  if (tally.refused > 0) return kExitUsage;
+  if (tally.failed > 0) return kExitFailed;
+  return kExitFinished;
 }

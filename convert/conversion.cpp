@@ -93,9 +93,15 @@ bool Conversion::Open() {
     Fail(FormatMessage(kEmptyMessage, input_path_));
     return false;
   }
-  output_path_ = OutputPathFor(input_path_, kind_.output_extension);
+  output_path_ = OutputPathFor(input_path_, kind_.output_extension, options_.output_folder);
   if (output_path_ == input_path_ || options_.file_system->SameFile(input_path_, output_path_)) {
     Fail("Can't write file " + output_path_ + " over the input file");
+    return false;
+  }
+  if (options_.no_clobber && options_.file_system->Exists(output_path_)) {
+    Abandon();
+    host_.ShowMessage(FormatMessage(kExistsMessage, output_path_), MessageKind::kSkipped);
+    result_ = 0;
     return false;
   }
   std::string missing = MissingCodecEntryPoint(kind_.codec_use);

@@ -5,6 +5,7 @@
 #ifndef ONDAVO_CONVERT_CONVERSION_H_
 #define ONDAVO_CONVERT_CONVERSION_H_
 
+#include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <memory>
@@ -21,6 +22,13 @@ struct ConversionOptions {
   FileSystem* file_system = DefaultFileSystem();
   // Where the "%d frames\r" counts go; null silences them.
   std::FILE* frame_counts = stdout;
+  // When set, the output goes into this folder instead of beside the input.
+  std::string output_folder;
+  // When set, an existing output is left alone and the run skipped.
+  bool no_clobber = false;
+  // When set and it turns non-zero, the run stops after the current frame,
+  // keeping what it wrote. Set from a signal handler, hence the type.
+  const volatile std::sig_atomic_t* stop_request = nullptr;
 };
 
 // What sets one command apart from the other before its loop.
@@ -35,6 +43,8 @@ struct ConversionKind {
 inline constexpr char kCantOpenMessage[] = "Can't open file %s ";
 inline constexpr char kEmptyMessage[] = "File %s is Empty";
 inline constexpr char kBusyMessage[] = "A conversion is already running";
+inline constexpr char kExistsMessage[] = "File %s exists; not replaced";
+inline constexpr char kStoppedMessage[] = "Stopped; file %s keeps what was converted so far";
 
 // "%s" in `pattern` replaced by `path`.
 std::string FormatMessage(const char* pattern, const std::string& path);
@@ -88,6 +98,9 @@ class Conversion {
 
   // "%d frames\r" during the loop, "%d\n" after it, on the frame count stream.
   void PrintFrameCount(int64_t frames) const;
+  bool StopRequested() const {
+    return options_.stop_request != nullptr && *options_.stop_request != 0;
+  }
   void PrintFinalCount(int64_t frames) const;
 
   ConversionHost& host() { return host_; }

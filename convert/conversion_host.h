@@ -16,6 +16,7 @@ enum class MessageKind {
   kFinished,  // the conversion is done and its output complete
   kRefused,   // nothing suitable was chosen; nothing was opened
   kFailed,    // something went wrong; see the text
+  kSkipped,   // the output exists and the run was asked not to replace it
 };
 
 class ConversionHost {

@@ -87,6 +87,7 @@ int DecodeCommand(ConversionHost& host, const ConversionOptions& options) {
     ++frames;
     if ((frames & 0xFF) == 0) run.PrintFrameCount(frames);
     host.PumpMessages();
+    if (run.StopRequested()) return stop(FormatMessage(kStoppedMessage, run.output_path()));
   }
   if (reader.error() != 0) return stop(IoFailureMessage("read", run.input_path(), reader.error()));
 

@@ -57,6 +57,7 @@ int EncodeCommand(ConversionHost& host, const ConversionOptions& options) {
     counter += 2;
     if ((counter & 0xFF) == 0) run.PrintFrameCount(counter);
     host.PumpMessages();
+    if (run.StopRequested()) return stop(FormatMessage(kStoppedMessage, run.output_path()));
     if (got < kBlockBytes) break;
   }
   if (reader.error() != 0) return stop(IoFailureMessage("read", run.input_path(), reader.error()));

@@ -45,6 +45,8 @@ class FileSystem {
   virtual int CreateOutput(const std::string& path, std::unique_ptr<OutputFile>* file) = 0;
   // Opens an existing file for patching; nothing is truncated.
   virtual int OpenForUpdate(const std::string& path, std::unique_ptr<OutputFile>* file) = 0;
+  // True when something, of any kind, is there.
+  virtual bool Exists(const std::string& path) = 0;
   // True when both paths name one existing file (links included).
   virtual bool SameFile(const std::string& a, const std::string& b) = 0;
 };

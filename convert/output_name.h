@@ -10,8 +10,10 @@ namespace ondavo {
 // The input path with its file name cut after the file name's first '.' and
 // `extension` put there: rec.2007/a.b.DVR gives rec.2007/a.WAV. A file name
 // without a '.' gets '.' and the extension appended. Folder names are never
-// touched, so the output always lands beside its input.
-std::string OutputPathFor(std::string_view input, std::string_view extension);
+// touched, so the output lands beside its input, or in `folder` if one is
+// given.
+std::string OutputPathFor(std::string_view input, std::string_view extension,
+                          std::string_view folder = {});
 
 }  // namespace ondavo
 

@@ -150,6 +150,11 @@ class PosixFileSystem final : public FileSystem {
     return 0;
   }
 
+  bool Exists(const std::string& path) override {
+    struct stat st;
+    return ::lstat(path.c_str(), &st) == 0;
+  }
+
   bool SameFile(const std::string& a, const std::string& b) override {
     struct stat sa, sb;
     if (::stat(a.c_str(), &sa) != 0 || ::stat(b.c_str(), &sb) != 0) return false;

@@ -22,7 +22,9 @@ std::vector<uint8_t> SilenceFrames(int n) {
   return body;
 }
 
-std::string Cli() { return "'" + testing::BinDir() + "/ondavo-cli'"; }
+std::string Cli() {
+  return "'" + testing::BinDir() + "/ondavo-cli'";
+}
 
 TEST(CliDecodeTest, DecodesEachFileAndReportsOnStandardOutput) {
   TempDir dir;
@@ -33,7 +35,7 @@ TEST(CliDecodeTest, DecodesEachFileAndReportsOnStandardOutput) {
   EXPECT_EQ(run.out, "256 frames\r512 frames\rFinish Vek Coder Decode.\nCreate of file " +
                          (dir / "a.WAV") + " \nFinish Vek Coder Decode.\nCreate of file " +
                          (dir / "b.WAV") + " \n");
-  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(run.err, "2 converted, 0 skipped, 0 failed\n");
   EXPECT_EQ(ReadBytes(dir / "a.WAV").size(), 44u + 600 * 320);
   EXPECT_EQ(Le32(ReadBytes(dir / "b.WAV"), 24), 11025u);
 }
@@ -51,7 +53,8 @@ TEST(CliDecodeTest, AFailedFileFailsTheRunButTheOthersAreConverted) {
   WriteBytes(dir / "b.DVR", DvrFile(8000, SilenceFrames(3)));
   auto run = RunShell(Cli() + " decode -q '" + (dir / "a.DVR") + "' '" + (dir / "b.DVR") + "'");
   EXPECT_EQ(run.status, 1);
-  EXPECT_EQ(run.err, "Can't open file " + (dir / "a.DVR") + " \n");
+  EXPECT_EQ(run.err,
+            "Can't open file " + (dir / "a.DVR") + " \n1 converted, 0 skipped, 1 failed\n");
   EXPECT_TRUE(fs::exists(dir / "b.WAV"));
 }
 
@@ -110,8 +113,8 @@ TEST(CliCodecTest, AnotherLibraryWithTheFiveEntryPointsDropsIn) {
   TempDir dir;
   fs::create_directory(dir.path() / "vendor");
   fs::copy_file(testing::RecordingCodecPath(), dir / "vendor/libVek.so");
-  WriteBytes(dir / "a.DVR", DvrFile(8000, {0x80, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11,
-                                             12, 13, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23}));
+  WriteBytes(dir / "a.DVR", DvrFile(8000, {0x80, 1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11,
+                                           12,   13, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23}));
   auto run = RunShell("LD_LIBRARY_PATH='" + (dir / "vendor") + "' " + Cli() + " decode '" +
                       (dir / "a.DVR") + "'");
   EXPECT_EQ(run.status, 0) << run.err;

@@ -50,6 +50,9 @@ class FakeFileSystem : public FileSystem {
   int OpenInput(const std::string& path, std::unique_ptr<InputFile>* file) override;
   int CreateOutput(const std::string& path, std::unique_ptr<OutputFile>* file) override;
   int OpenForUpdate(const std::string& path, std::unique_ptr<OutputFile>* file) override;
+  bool Exists(const std::string& path) override {
+    return inputs_.count(path) != 0 || outputs_.count(path) != 0;
+  }
   bool SameFile(const std::string& a, const std::string& b) override { return a == b; }
 
  private:

@@ -26,6 +26,12 @@ TEST(OutputPathForTest, AppendsTheExtensionToANameWithoutDot) {
   EXPECT_EQ(OutputPathFor("rec.DVR/", "WAV"), "rec.DVR/.WAV");
 }
 
+TEST(OutputPathForTest, PutsTheOutputIntoAGivenFolder) {
+  EXPECT_EQ(OutputPathFor("rec.2007/a.b.DVR", "WAV", "out"), "out/a.WAV");
+  EXPECT_EQ(OutputPathFor("a.DVR", "WAV", "out/"), "out/a.WAV");
+  EXPECT_EQ(OutputPathFor("rec/noext", "WAV", "/x/y"), "/x/y/noext.WAV");
+}
+
 TEST(OutputPathForTest, HandlesPathsOfAnyLength) {
   std::string folder(3000, 'f');
   EXPECT_EQ(OutputPathFor(folder + "/" + std::string(300, 'n') + ".DVR", "WAV"),

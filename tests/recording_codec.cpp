@@ -4,8 +4,11 @@
 // sample's index, and Encode returns the block's first 9 bytes, so tests can
 // follow every byte through the converter. A probe function, if set, runs at
 // every call, for instance to look at the files at that moment.
+#include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "vek.h"
@@ -16,6 +19,9 @@ std::vector<std::string> g_calls;
 bool g_counting_only = false;
 long long g_decodes = 0;
 void (*g_probe)() = nullptr;
+// ONDAVO_TEST_CODEC_DELAY_US slows every decode down, so that a test can
+// interrupt a conversion while it runs.
+std::chrono::microseconds g_delay{0};
 
 void Record(std::string call) {
   if (g_probe != nullptr) g_probe();
@@ -33,6 +39,8 @@ int FrameLength(unsigned char first) {
 extern "C" {
 
 VEK_EXPORT void VEK_CALL vVek_Init_Dsp_Regs(void) {
+  const char* delay = std::getenv("ONDAVO_TEST_CODEC_DELAY_US");
+  g_delay = std::chrono::microseconds(delay != nullptr ? std::atoi(delay) : 0);
   Record("dsp");
 }
 VEK_EXPORT void VEK_CALL vVek_Init_Encoder(void) {
@@ -44,6 +52,7 @@ VEK_EXPORT void VEK_CALL vVek_Init_Decoder(void) {
 
 VEK_EXPORT void VEK_CALL vVek_Decode(short* samples, unsigned char* frame) {
   ++g_decodes;
+  if (g_delay.count() > 0) std::this_thread::sleep_for(g_delay);
   if (!g_counting_only) {
     static const char kHex[] = "0123456789abcdef";
     std::string call = "D";

@@ -1,0 +1,60 @@
+#include "job_list.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <system_error>
+
+namespace ondavo {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+bool EndsWith(const std::string& text, const std::string& suffix) {
+  return text.size() >= suffix.size() &&
+         text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
+}
+
+std::string FolderFor(const JobListOptions& options, const fs::path& relative_folder) {
+  if (options.output_root.empty()) return {};
+  return (fs::path(options.output_root) / relative_folder).lexically_normal().string();
+}
+
+void AddFolder(const std::string& root, const JobListOptions& options, std::vector<Job>* jobs,
+               std::vector<std::string>* problems) {
+  std::vector<fs::path> found;
+  std::error_code error;
+  fs::recursive_directory_iterator it(root, fs::directory_options::skip_permission_denied, error);
+  for (; !error && it != fs::recursive_directory_iterator(); it.increment(error)) {
+    if (it->is_regular_file() && EndsWith(it->path().filename().string(), options.extension)) {
+      found.push_back(it->path());
+    }
+  }
+  if (error) {
+    problems->push_back("Can't search folder " + root + " (" + error.message() + ")");
+    return;
+  }
+  std::sort(found.begin(), found.end());
+  for (const fs::path& path : found) {
+    fs::path relative = path.parent_path().lexically_relative(root);
+    jobs->push_back({path.string(), FolderFor(options, relative)});
+  }
+}
+
+}  // namespace
+
+std::vector<Job> ListJobs(const std::vector<std::string>& paths, const JobListOptions& options,
+                          std::vector<std::string>* problems) {
+  std::vector<Job> jobs;
+  for (const std::string& path : paths) {
+    std::error_code error;
+    if (options.recursive && fs::is_directory(path, error)) {
+      AddFolder(path, options, &jobs, problems);
+    } else {
+      jobs.push_back({path, FolderFor(options, {})});
+    }
+  }
+  return jobs;
+}
+
+}  // namespace ondavo

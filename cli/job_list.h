@@ -1,0 +1,31 @@
+// Turns the paths on the command line into the list of files to convert:
+// with recursion, a folder stands for every input file under it, and with an
+// output folder, each output's place mirrors its input's under that folder.
+#ifndef ONDAVO_CLI_JOB_LIST_H_
+#define ONDAVO_CLI_JOB_LIST_H_
+
+#include <string>
+#include <vector>
+
+namespace ondavo {
+
+// One file to convert, and the folder for its output (empty: beside it).
+struct Job {
+  std::string input;
+  std::string output_folder;
+};
+
+struct JobListOptions {
+  bool recursive = false;
+  std::string extension;    // ".DVR" or ".pcm": what a folder's search takes
+  std::string output_root;  // empty: outputs beside their inputs
+};
+
+// Paths are kept in the order given; a folder's files come sorted by path.
+// Folders that cannot be searched are listed in `*problems` as messages.
+std::vector<Job> ListJobs(const std::vector<std::string>& paths, const JobListOptions& options,
+                          std::vector<std::string>* problems);
+
+}  // namespace ondavo
+
+#endif  // ONDAVO_CLI_JOB_LIST_H_
