@@ -267,6 +267,7 @@ WXHICON COndavoDlg::QueryDragIcon() {
 CAboutDialog::CAboutDialog(wxWindow* parent) {
   LoadOndavoResources();
   wxXmlResource::Get()->LoadDialog(this, parent, "100");
+  if (parent != nullptr) CentreOnParent();
   // Escape and the close box end it too: with no Cancel button they stand for OK.
   SetAffirmativeId(kIdOk);
 }

@@ -1,5 +1,5 @@
-// One real click through the display: the pointer moves over "Decode" and
-// presses it. Runs alone (RUN_SERIAL), since it moves the shared pointer.
+// Real input through the display: a click on "Decode", and F1. Runs alone
+// (RUN_SERIAL), since it moves the display's one pointer.
 #include <gtest/gtest.h>
 #include <wx/uiaction.h>
 
@@ -7,6 +7,20 @@
 #include "ondavodlg.h"
 
 namespace {
+
+class ExpectAbout : public wxExpectModalBase<CAboutDialog, ExpectAbout> {
+ public:
+  explicit ExpectAbout(std::function<void()> then) : then_(std::move(then)) {}
+
+ protected:
+  int OnInvoked(CAboutDialog*) const override {
+    then_();
+    return kIdOk;
+  }
+
+ private:
+  std::function<void()> then_;
+};
 
 TEST(ClickTest, ClickingDecodeWithNoFileAsksForOne) {
   g_strDvrFile.clear();
@@ -26,6 +40,24 @@ TEST(ClickTest, ClickingDecodeWithNoFileAsksForOne) {
                            EXPECT_TRUE(WaitUntil([&] { return answered; }));
                          }),
                 ExpectMessage("Choose file to Decode", [&] { answered = true; }));
+}
+
+TEST(ClickTest, F1OpensTheAboutBox) {
+  COndavoDlg window;
+  bool opened = false;
+  wxTEST_DIALOG(RunModal(window,
+                         [&] {
+                           ASSERT_TRUE(WaitUntil([&] { return window.IsShownOnScreen(); }));
+                           WaitUntil([] { return false; }, 0.2);
+                           // Keys go to the window under the pointer.
+                           wxRect area = window.GetScreenRect();
+                           wxUIActionSimulator simulator;
+                           simulator.MouseMove(area.GetLeft() + 10, area.GetTop() + 10);
+                           WaitUntil([] { return false; }, 0.1);
+                           simulator.Char(WXK_F1);
+                           EXPECT_TRUE(WaitUntil([&] { return opened; }));
+                         }),
+                ExpectAbout([&] { opened = true; }));
 }
 
 }  // namespace
