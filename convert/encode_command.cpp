@@ -45,7 +45,9 @@ int EncodeCommand(ConversionHost& host, const ConversionOptions& options) {
     uint64_t block_start = reader.consumed();
     alignas(short) unsigned char block[kBlockBytes];
     size_t got = reader.Read(block, kBlockBytes);
-    if (got == 0) break;
+    // A block cut short by a failed read is not the file's last: its missing
+    // bytes would be made up, so it gets no record.
+    if (got == 0 || reader.error() != 0) break;
     // A last, short block is padded with silence.
     std::memset(block + got, 0, kBlockBytes - got);
     unsigned char coded[12] = {};

@@ -244,6 +244,16 @@ TEST_F(InputFaultsTest, FailedInputCloseIsAFailureButTheOutputIsWhole) {
   EXPECT_EQ(files_.output("a.DVR").size, 3 * kRecordBytes);
 }
 
+// A read that fails part way through a block: that block is not the
+// file's last, so it must not be padded and coded as if it were.
+TEST_F(InputFaultsTest, EncodeWritesNoRecordForABlockCutByAReadError) {
+  RecordingCodec codec(true);
+  files_.read_error_at = 10 * 64 + 3;
+  EXPECT_EQ(Encode(std::vector<uint8_t>(100 * 64, 0x22)), -1);
+  EXPECT_EQ(Failure(host_), ReadFailure("a.pcm", EIO));
+  EXPECT_EQ(files_.output("a.DVR").size, 10 * kRecordBytes);
+}
+
 // The real file system.
 
 // A pipe has no length to measure; the seek that tries fails.
