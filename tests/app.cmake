@@ -21,10 +21,10 @@ if(TARGET ondavo_window)
   add_dependencies(app_click_tests Vek)
   gtest_discover_tests(app_click_tests DISCOVERY_MODE PRE_TEST TEST_PREFIX "app."
                        PROPERTIES TIMEOUT 60 RUN_SERIAL TRUE)
-endif()
 
-# The installed desktop files and programs.
-add_test(NAME app.desktop_files
-         COMMAND sh ${CMAKE_CURRENT_LIST_DIR}/desktop_files_test ${PROJECT_BINARY_DIR}
-                 ${CMAKE_INSTALL_BINDIR} ${CMAKE_INSTALL_DATADIR})
-set_tests_properties(app.desktop_files PROPERTIES TIMEOUT 120)
+  # The installed desktop files and programs.
+  add_test(NAME app.desktop_files
+           COMMAND sh ${CMAKE_CURRENT_LIST_DIR}/desktop_files_test ${PROJECT_BINARY_DIR}
+                   ${CMAKE_INSTALL_BINDIR} ${CMAKE_INSTALL_DATADIR})
+  set_tests_properties(app.desktop_files PROPERTIES TIMEOUT 120)
+endif()
