@@ -81,6 +81,9 @@ bool COndavoDlg::StartDialog() {
   g_pEncodeProgress = wxDynamicCast(FindWindow(kIdEncodeProgress), wxGauge);
   g_pDecodeProgress = wxDynamicCast(FindWindow(kIdDecodeProgress), wxGauge);
   ondavo::BindCodecLibrary();
+  // The first control in tab order, OK, starts with the focus, so that Enter
+  // ends the program; GTK on its own would pick the top-most control.
+  if (wxWindow* ok = FindWindow(kIdOk)) ok->SetFocus();
   return true;
 }
 

@@ -112,6 +112,9 @@ TEST_F(WindowTest, StartFindsTheBarsSetsTheIconsAndBindsTheCodec) {
       EXPECT_EQ(icons.GetIconOfExactSize(wxSize(size, size)).GetWidth(), size);
     }
     EXPECT_NE(ondavo::g_CodecBinding.vVek_Decode, nullptr) << ondavo::g_CodecBinding.load_error;
+    // So that Enter ends the program.
+    wxWindow* ok = dialog_.FindWindow(kIdOk);
+    EXPECT_TRUE(WaitUntil([&] { return wxWindow::FindFocus() == ok; }));
   });
 }
 
