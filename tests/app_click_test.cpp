@@ -1,4 +1,4 @@
-// Real input through the display: a click on "Decode", and F1. Runs alone
+// Real input through the display: a click on "Decode", Enter and F1. Runs alone
 // (RUN_SERIAL), since it moves the display's one pointer.
 #include <gtest/gtest.h>
 #include <wx/uiaction.h>
@@ -40,6 +40,22 @@ TEST(ClickTest, ClickingDecodeWithNoFileAsksForOne) {
                            EXPECT_TRUE(WaitUntil([&] { return answered; }));
                          }),
                 ExpectMessage("Choose file to Decode", [&] { answered = true; }));
+}
+
+// The focus starts on OK.
+TEST(ClickTest, EnterRightAfterStartEndsTheWindow) {
+  COndavoDlg window;
+  int result = RunModal(window, [&] {
+    ASSERT_TRUE(WaitUntil([&] { return window.IsShownOnScreen(); }));
+    WaitUntil([] { return false; }, 0.2);
+    wxRect area = window.GetScreenRect();
+    wxUIActionSimulator simulator;
+    simulator.MouseMove(area.GetLeft() + 10, area.GetTop() + 10);
+    WaitUntil([] { return false; }, 0.1);
+    simulator.Char(WXK_RETURN);
+    WaitUntil([&] { return !window.IsModal(); });
+  });
+  EXPECT_EQ(result, kIdOk);
 }
 
 TEST(ClickTest, F1OpensTheAboutBox) {

@@ -1,12 +1,10 @@
-// The message pump's pace, the progress bar's range, and the minimized
-// window's icon position.
+// The message pump's pace and the progress bar's range.
 #include <gtest/gtest.h>
 #include <wx/app.h>
 #include <wx/gauge.h>
 
 #include "app_test_support.h"
 #include "message_pump.h"
-#include "minimized_icon.h"
 #include "ondavodlg.h"
 #include "window_host.h"
 
@@ -64,15 +62,6 @@ TEST(WindowHostTest, KeepsPositionsInTheBarsRange) {
 
   WindowHost no_bar(window, g_strPcmFile, nullptr);
   no_bar.SetProgressPosition(50);  // goes nowhere, and does not crash
-}
-
-TEST(MinimizedIconTest, CentresAndRoundsTowardZero) {
-  IconOrigin at = MinimizedIconOrigin(100, 50, 32, 32);
-  EXPECT_EQ(at.x, 34);
-  EXPECT_EQ(at.y, 9);
-  at = MinimizedIconOrigin(0, 0, 32, 32);
-  EXPECT_EQ(at.x, -15);
-  EXPECT_EQ(at.y, -15);
 }
 
 }  // namespace
