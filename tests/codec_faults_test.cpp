@@ -118,13 +118,13 @@ TEST(VekHostileStreamTest, FramesDecodeInPlaceAtAnyAlignment) {
       for (int k = 1; k < FrameLength(first); ++k)
         bytes.push_back(static_cast<unsigned char>(random()));
     }
-    auto block = std::make_unique<unsigned char[]>(bytes.size());
-    std::copy(bytes.begin(), bytes.end(), block.get());
+    // A copy on the heap of exactly the stream's length.
+    std::vector<unsigned char> block(bytes.begin(), bytes.end());
     vVek_Init_Decoder();
     size_t at = start;
     short pcm[kVekFrameSamples];
     while (at < bytes.size()) {
-      vVek_Decode(pcm, block.get() + at);
+      vVek_Decode(pcm, block.data() + at);
       at += FrameLength(block[at]);
     }
     EXPECT_EQ(at, bytes.size());
