@@ -2,12 +2,15 @@
 
 #include <wx/app.h>
 #include <wx/modalhook.h>
+#include <wx/textctrl.h>
 #include <wx/utils.h>
 
 #include <chrono>
 #include <set>
+#include <vector>
 
 #include "ondavodlg.h"
+#include "test_support.h"
 
 namespace {
 
@@ -96,6 +99,16 @@ bool WaitUntil(const std::function<bool()>& done, double seconds) {
     wxMilliSleep(5);
   }
   return true;
+}
+
+void WriteSilence(const std::string& path, int frames) {
+  std::vector<uint8_t> body;
+  for (int i = 0; i < frames; ++i) body.insert(body.end(), {0xE0, 0x00});
+  ondavo::testing::WriteBytes(path, ondavo::testing::DvrFile(8000, body));
+}
+
+wxString TextOf(wxWindow& dialog, int id) {
+  return wxDynamicCast(dialog.FindWindow(id), wxTextCtrl)->GetValue();
 }
 
 int ExpectMessage::OnInvoked(wxMessageDialog* box) const {

@@ -11,6 +11,7 @@
 
 #include <functional>
 #include <ostream>
+#include <string>
 
 #include "ondavo.h"
 
@@ -50,6 +51,11 @@ void SendCommand(wxWindow& window, wxEventType type, int id);
 
 // Lets the program handle its events for at most `seconds`, until `done`.
 bool WaitUntil(const std::function<bool()>& done, double seconds = 5);
+
+// A coded voice file of `frames` silence frames at 8 kHz.
+void WriteSilence(const std::string& path, int frames);
+// The text of the field `id`.
+wxString TextOf(wxWindow& dialog, int id);
 
 // A message box with exactly `text`, answered with OK; `then` runs first,
 // while the box would be up.

@@ -19,22 +19,9 @@
 
 namespace {
 
-using ondavo::testing::DvrFile;
 using ondavo::testing::TempDir;
-using ondavo::testing::WriteBytes;
 using ondavo::testing::WriteSamples;
 namespace fs = std::filesystem;
-
-// A coded voice file of `frames` silence frames at 8 kHz.
-void WriteSilence(const std::string& path, int frames) {
-  std::vector<uint8_t> body;
-  for (int i = 0; i < frames; ++i) body.insert(body.end(), {0xE0, 0x00});
-  WriteBytes(path, DvrFile(8000, body));
-}
-
-wxString TextOf(wxWindow& dialog, int id) {
-  return wxDynamicCast(dialog.FindWindow(id), wxTextCtrl)->GetValue();
-}
 
 class WindowTest : public ::testing::Test {
  protected:
