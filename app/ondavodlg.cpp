@@ -157,22 +157,31 @@ void COndavoDlg::EndModal(int result) {
 }
 
 void COndavoDlg::ChooseDvrFileCommand() {
-  ChooseInputFile(kDvrFileFilter, g_strDvrFile, m_strDvrPath);
+  if (std::optional<wxString> path = ChooseInputFile(kDvrFileFilter)) {
+    TakeInputFile(*path, *path, g_strDvrFile, m_strDvrPath);
+  }
 }
 
 void COndavoDlg::ChoosePcmFileCommand() {
-  ChooseInputFile(kPcmFileFilter, g_strPcmFile, m_strPcmPath);
+  if (std::optional<wxString> path = ChooseInputFile(kPcmFileFilter)) {
+    TakeInputFile(*path, *path, g_strPcmFile, m_strPcmPath);
+  }
 }
 
-void COndavoDlg::ChooseInputFile(const wxString& filter, wxString& chosen, wxString& member) {
+std::optional<wxString> COndavoDlg::ChooseInputFile(const wxString& filter) {
   // The file dialog would hold the running conversion until it closes.
   if (converting_) {
     ShowMessage(ondavo::kBusyMessage);
-    return;
+    return std::nullopt;
   }
+  return RunFileChooser(this, filter);
+}
+
+void COndavoDlg::TakeInputFile(const wxString& path, const wxString& message, wxString& chosen,
+                               wxString& member) {
   TransferDataFromWindow();  // a field over the length rule does not stop the choice
-  chosen = RunFileChooser(this, filter);
-  ShowMessage(chosen);
+  chosen = path;
+  ShowMessage(message);
   member = chosen;
   TransferDataToWindow();
 }

@@ -109,7 +109,12 @@ class COndavoDlg : public wxDialog {
   void ContextMenuEvent(wxContextMenuEvent& event);
 
   int RunConversion(Conversion conversion, const wxString& path, wxGauge* progress);
-  void ChooseInputFile(const wxString& filter, wxString& chosen, wxString& member);
+  // The file dialog's answer, or nothing while a conversion runs.
+  std::optional<wxString> ChooseInputFile(const wxString& filter);
+  // What choosing an input does: the conversion's path and the field take
+  // `path`, and `message` is shown.
+  void TakeInputFile(const wxString& path, const wxString& message, wxString& chosen,
+                     wxString& member);
   bool ExchangePath(int id, wxString& member, bool save);
   void SendCommand(int id);
   void DefaultSystemCommand(uint32_t id, intptr_t lParam);
