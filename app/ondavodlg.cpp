@@ -4,10 +4,12 @@
 #include <wx/textctrl.h>
 #include <wx/xrc/xmlres.h>
 
+#include <algorithm>
 #include <utility>
 
 #include "codec_binding.h"
 #include "decode_command.h"
+#include "drop_target.h"
 #include "encode_command.h"
 #include "file_chooser.h"
 #include "minimized_icon.h"
@@ -51,6 +53,9 @@ COndavoDlg::COndavoDlg(wxWindow* parent) {
   m_hIcon = OndavoIcons();
   wxAcceleratorEntry about_key(wxACCEL_NORMAL, WXK_F1, kIdAbout);
   SetAcceleratorTable(wxAcceleratorTable(1, &about_key));
+  // The field would otherwise take a dropped file's name as text to insert.
+  SetDropTarget(new DvrDropTarget(*this));
+  if (wxWindow* field = FindWindow(kIdDvrPath)) field->SetDropTarget(new DvrDropTarget(*this));
 }
 
 COndavoDlg::~COndavoDlg() {
@@ -117,14 +122,16 @@ void COndavoDlg::ShowMessage(const wxString& text) {
 }
 
 int COndavoDlg::DecodeCommand() {
-  return RunConversion(ondavo::DecodeCommand, g_strDvrFile, g_pDecodeProgress);
+  return RunConversion(ondavo::DecodeCommand, g_strDvrFile, g_pDecodeProgress,
+                       &COndavoDlg::TakeQueuedDvrFile);
 }
 
 int COndavoDlg::EncodeCommand() {
   return RunConversion(ondavo::EncodeCommand, g_strPcmFile, g_pEncodeProgress);
 }
 
-int COndavoDlg::RunConversion(Conversion conversion, const wxString& path, wxGauge* progress) {
+int COndavoDlg::RunConversion(Conversion conversion, const wxString& path, wxGauge* progress,
+                              NextInput next) {
   WindowHost host(*this, path, progress);
   // A start from within a running conversion: the core refuses it and says why.
   if (converting_) return conversion(host, {});
@@ -134,8 +141,14 @@ int COndavoDlg::RunConversion(Conversion conversion, const wxString& path, wxGau
   for (int id : kStarters) {
     if (wxWindow* control = FindWindow(id)) control->Disable();
   }
-  pump_.Restart();
-  int result = conversion(host, {});
+  // The window stays busy from the first input to the last. A failure is
+  // told by its own message and does not hold up the inputs after it;
+  // closing the window stops the run after the current one.
+  int result = 0;
+  do {
+    pump_.Restart();
+    result = std::min(result, conversion(host, {}));
+  } while (!deferred_end_ && next != nullptr && (this->*next)());
   converting_ = false;
   for (int id : kStarters) {
     if (wxWindow* control = FindWindow(id)) control->Enable();
@@ -157,9 +170,7 @@ void COndavoDlg::EndModal(int result) {
 }
 
 void COndavoDlg::ChooseDvrFileCommand() {
-  if (std::optional<wxString> path = ChooseInputFile(kDvrFileFilter)) {
-    TakeInputFile(*path, *path, g_strDvrFile, m_strDvrPath);
-  }
+  if (std::optional<wxString> path = ChooseInputFile(kDvrFileFilter)) TakeDvrFiles({*path}, *path);
 }
 
 void COndavoDlg::ChoosePcmFileCommand() {
@@ -177,6 +188,28 @@ std::optional<wxString> COndavoDlg::ChooseInputFile(const wxString& filter) {
   return RunFileChooser(this, filter);
 }
 
+void COndavoDlg::DropFiles(const wxArrayString& paths) {
+  // A conversion reads its input's path as it starts, and a run of several
+  // reads the queue between inputs.
+  if (converting_) {
+    ShowMessage(ondavo::kBusyMessage);
+    return;
+  }
+  DroppedFiles files = SortDroppedFiles(paths);
+  wxString message = DropMessage(files);
+  // With nothing to decode the choice stays as it was: a stray drop costs nothing.
+  if (files.dvr.empty()) {
+    if (!message.empty()) ShowMessage(message);
+    return;
+  }
+  TakeDvrFiles(files.dvr, message);
+}
+
+void COndavoDlg::TakeDvrFiles(const std::vector<wxString>& paths, const wxString& message) {
+  dvr_queue_.assign(paths.begin() + 1, paths.end());
+  TakeInputFile(paths.front(), message, g_strDvrFile, m_strDvrPath);
+}
+
 void COndavoDlg::TakeInputFile(const wxString& path, const wxString& message, wxString& chosen,
                                wxString& member) {
   TransferDataFromWindow();  // a field over the length rule does not stop the choice
@@ -184,6 +217,16 @@ void COndavoDlg::TakeInputFile(const wxString& path, const wxString& message, wx
   ShowMessage(message);
   member = chosen;
   TransferDataToWindow();
+}
+
+bool COndavoDlg::TakeQueuedDvrFile() {
+  if (dvr_queue_.empty()) return false;
+  g_strDvrFile = dvr_queue_.front();
+  dvr_queue_.pop_front();
+  // The field follows the file under way; the other field is left alone.
+  m_strDvrPath = g_strDvrFile;
+  ExchangePath(kIdDvrPath, m_strDvrPath, false);
+  return true;
 }
 
 void COndavoDlg::EncodePcmFile() {

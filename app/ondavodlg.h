@@ -3,17 +3,22 @@
 // The window routes its buttons, and the commands that no control carries,
 // to handlers that take no arguments; it runs the conversions on its own
 // thread and lends them its message box, progress bars and message pump.
+// Recordings dropped on it are chosen as Input File chooses one; several are
+// decoded one after another.
 #ifndef ONDAVO_APP_ONDAVODLG_H_
 #define ONDAVO_APP_ONDAVODLG_H_
 
+#include <wx/arrstr.h>
 #include <wx/dialog.h>
 #include <wx/gauge.h>
 #include <wx/iconbndl.h>
 #include <wx/menu.h>
 
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <optional>
+#include <vector>
 
 #include "conversion.h"
 #include "message_pump.h"
@@ -65,6 +70,9 @@ class COndavoDlg : public wxDialog {
   void SystemCommand(uint32_t id, intptr_t lParam);
   // Runs 1002, then 1001; from the context menu.
   void EncodePcmFile();
+  // Files dropped on the window: the .DVR ones replace Decode's inputs, as
+  // Input File does; any others are left out with a word.
+  void DropFiles(const wxArrayString& paths);
 
   // Host operations of the conversions.
   void ShowMessage(const wxString& text);
@@ -82,6 +90,8 @@ class COndavoDlg : public wxDialog {
   bool IsConverting() const { return converting_; }
   const wxString& DvrPath() const { return m_strDvrPath; }
   const wxString& PcmPath() const { return m_strPcmPath; }
+  // The files Decode converts after g_strDvrFile, in order.
+  const std::deque<wxString>& QueuedDvrFiles() const { return dvr_queue_; }
 
   bool TransferDataToWindow() override { return ExchangeData(false); }
   bool TransferDataFromWindow() override { return ExchangeData(true); }
@@ -94,6 +104,8 @@ class COndavoDlg : public wxDialog {
 
  private:
   using Conversion = int (*)(ondavo::ConversionHost&, const ondavo::ConversionOptions&);
+  // Moves the next queued input into place; false when there is none.
+  using NextInput = bool (COndavoDlg::*)();
 
   // Binds an event to a handler that takes no arguments.
   template <auto Handler>
@@ -108,13 +120,17 @@ class COndavoDlg : public wxDialog {
   }
   void ContextMenuEvent(wxContextMenuEvent& event);
 
-  int RunConversion(Conversion conversion, const wxString& path, wxGauge* progress);
+  int RunConversion(Conversion conversion, const wxString& path, wxGauge* progress,
+                    NextInput next = nullptr);
   // The file dialog's answer, or nothing while a conversion runs.
   std::optional<wxString> ChooseInputFile(const wxString& filter);
-  // What choosing an input does: the conversion's path and the field take
-  // `path`, and `message` is shown.
+  // What choosing an input does, from the file dialog or a drop: the
+  // conversion's path and the field take `path`, and `message` is shown.
   void TakeInputFile(const wxString& path, const wxString& message, wxString& chosen,
                      wxString& member);
+  // The first of `paths` now, the others queued behind it.
+  void TakeDvrFiles(const std::vector<wxString>& paths, const wxString& message);
+  bool TakeQueuedDvrFile();
   bool ExchangePath(int id, wxString& member, bool save);
   void SendCommand(int id);
   void DefaultSystemCommand(uint32_t id, intptr_t lParam);
@@ -126,6 +142,7 @@ class COndavoDlg : public wxDialog {
   wxString m_strPcmPath;
   wxString m_strDvrPath;
   wxIconBundle m_hIcon;
+  std::deque<wxString> dvr_queue_;
 
   MessagePump pump_;
   bool converting_ = false;

@@ -3,6 +3,7 @@
 if(TARGET ondavo_window)
   add_executable(app_tests
     ${CMAKE_CURRENT_LIST_DIR}/app_about_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/app_drop_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/app_pump_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/app_test_main.cpp
     ${CMAKE_CURRENT_LIST_DIR}/app_test_support.cpp

@@ -1,0 +1,39 @@
+// Files dropped on the converter window. The .DVR recordings among them
+// become Decode's inputs, as if chosen with Input File; Decode converts
+// several one after another.
+#ifndef ONDAVO_APP_DROP_TARGET_H_
+#define ONDAVO_APP_DROP_TARGET_H_
+
+#include <wx/arrstr.h>
+#include <wx/dnd.h>
+#include <wx/string.h>
+
+#include <vector>
+
+class COndavoDlg;
+
+// A drop's paths, in the drop's order, split by the decode's own test of a
+// path: it must hold ".DVR".
+struct DroppedFiles {
+  std::vector<wxString> dvr;
+  std::vector<wxString> left_out;  // the decode would refuse them
+};
+DroppedFiles SortDroppedFiles(const wxArrayString& paths);
+
+// What a drop tells the user in one message: a single path alone, as Input
+// File shows it; several as a list, followed by any left out.
+wxString DropMessage(const DroppedFiles& files);
+
+// Hands the dropped paths to the window once the drop has returned.
+class DvrDropTarget : public wxFileDropTarget {
+ public:
+  explicit DvrDropTarget(COndavoDlg& window) : window_(window) {}
+
+  // False, and the window's busy message, while a conversion runs.
+  bool OnDropFiles(wxCoord x, wxCoord y, const wxArrayString& paths) override;
+
+ private:
+  COndavoDlg& window_;
+};
+
+#endif  // ONDAVO_APP_DROP_TARGET_H_
