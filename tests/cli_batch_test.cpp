@@ -14,19 +14,10 @@ using testing::DvrFile;
 using testing::Le32;
 using testing::ReadBytes;
 using testing::RunShell;
+using testing::SilenceFrames;
 using testing::TempDir;
 using testing::WriteBytes;
 namespace fs = std::filesystem;
-
-std::vector<uint8_t> Speechless(int frames, uint8_t level) {
-  std::vector<uint8_t> body;
-  for (int i = 0; i < frames; ++i) body.insert(body.end(), {0xE0, level});
-  return DvrFile(8000, body);
-}
-
-std::string Cli() {
-  return "'" + testing::BinDir() + "/ondavo-cli'";
-}
 
 // A recorder's card: two folders of recordings and a file to be ignored.
 class CliBatchTest : public ::testing::Test {
@@ -34,17 +25,17 @@ class CliBatchTest : public ::testing::Test {
   void SetUp() override {
     fs::create_directories(dir_.path() / "card/day1");
     fs::create_directories(dir_.path() / "card/day2/late");
-    WriteBytes(dir_ / "card/day1/a.DVR", Speechless(3, 1));
-    WriteBytes(dir_ / "card/day2/b.DVR", Speechless(4, 2));
-    WriteBytes(dir_ / "card/day2/late/c.DVR", Speechless(5, 3));
+    WriteBytes(dir_ / "card/day1/a.DVR", DvrFile(8000, SilenceFrames(3, 1)));
+    WriteBytes(dir_ / "card/day2/b.DVR", DvrFile(8000, SilenceFrames(4, 2)));
+    WriteBytes(dir_ / "card/day2/late/c.DVR", DvrFile(8000, SilenceFrames(5, 3)));
     WriteBytes(dir_ / "card/day2/notes.txt", {'h', 'i'});
   }
   TempDir dir_;
 };
 
 TEST_F(CliBatchTest, RecursesIntoFoldersAndMirrorsThemUnderTheOutputFolder) {
-  auto run =
-      RunShell(Cli() + " decode -q -r -o '" + (dir_ / "wav") + "' '" + (dir_ / "card") + "'");
+  auto run = RunShell(testing::CliCommand() + " decode -q -r -o '" + (dir_ / "wav") + "' '" +
+                      (dir_ / "card") + "'");
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(ReadBytes(dir_ / "wav/day1/a.WAV").size(), 44u + 3 * 320);
   EXPECT_EQ(ReadBytes(dir_ / "wav/day2/b.WAV").size(), 44u + 4 * 320);
@@ -55,17 +46,18 @@ TEST_F(CliBatchTest, RecursesIntoFoldersAndMirrorsThemUnderTheOutputFolder) {
 
 TEST_F(CliBatchTest, WithoutRecursionAFolderIsAnInputThatFails) {
   fs::create_directory(dir_.path() / "card/old.DVR");
-  auto run = RunShell(Cli() + " decode -q '" + (dir_ / "card/old.DVR") + "'");
+  auto run = RunShell(testing::CliCommand() + " decode -q '" + (dir_ / "card/old.DVR") + "'");
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(run.err, "Can't open file " + (dir_ / "card/old.DVR") + " \n");
   // With -r the same folder is searched, and holds nothing.
-  auto searched = RunShell(Cli() + " decode -q -r '" + (dir_ / "card/old.DVR") + "'");
+  auto searched =
+      RunShell(testing::CliCommand() + " decode -q -r '" + (dir_ / "card/old.DVR") + "'");
   EXPECT_EQ(searched.status, 0);
 }
 
 TEST_F(CliBatchTest, NoClobberSkipsExistingOutputs) {
   WriteBytes(dir_ / "card/day2/b.WAV", {'k', 'e', 'e', 'p'});
-  auto run = RunShell(Cli() + " decode -q -n -r '" + (dir_ / "card") + "'");
+  auto run = RunShell(testing::CliCommand() + " decode -q -n -r '" + (dir_ / "card") + "'");
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(ReadBytes(dir_ / "card/day2/b.WAV"), (std::vector<uint8_t>{'k', 'e', 'e', 'p'}));
   EXPECT_NE(run.err.find("File " + (dir_ / "card/day2/b.WAV") + " exists; not replaced\n"),
@@ -75,10 +67,10 @@ TEST_F(CliBatchTest, NoClobberSkipsExistingOutputs) {
 }
 
 TEST_F(CliBatchTest, ParallelRunGivesTheSerialOutputsAndWholeMessages) {
-  auto serial =
-      RunShell(Cli() + " decode -r -o '" + (dir_ / "serial") + "' '" + (dir_ / "card") + "'");
-  auto parallel = RunShell(Cli() + " decode -r -j 3 -o '" + (dir_ / "parallel") + "' '" +
-                           (dir_ / "card") + "'");
+  auto serial = RunShell(testing::CliCommand() + " decode -r -o '" + (dir_ / "serial") + "' '" +
+                         (dir_ / "card") + "'");
+  auto parallel = RunShell(testing::CliCommand() + " decode -r -j 3 -o '" + (dir_ / "parallel") +
+                           "' '" + (dir_ / "card") + "'");
   ASSERT_EQ(serial.status, 0) << serial.err;
   ASSERT_EQ(parallel.status, 0) << parallel.err;
   for (const char* name : {"day1/a.WAV", "day2/b.WAV", "day2/late/c.WAV"}) {
@@ -97,7 +89,7 @@ TEST_F(CliBatchTest, ParallelRunGivesTheSerialOutputsAndWholeMessages) {
 
 TEST_F(CliBatchTest, FailuresAreCountedAndTheOthersStillConverted) {
   fs::create_directory(dir_ / "card/day1/a.WAV");  // an output that can't be made
-  auto run = RunShell(Cli() + " decode -q -r -j 2 '" + (dir_ / "card") + "'");
+  auto run = RunShell(testing::CliCommand() + " decode -q -r -j 2 '" + (dir_ / "card") + "'");
   EXPECT_EQ(run.status, 1);
   EXPECT_NE(run.err.find("Can't open file " + (dir_ / "card/day1/a.WAV") + " \n"),
             std::string::npos);
@@ -108,15 +100,16 @@ TEST_F(CliBatchTest, FailuresAreCountedAndTheOthersStillConverted) {
 TEST_F(CliBatchTest, KeepTimeGivesTheOutputTheRecordingsDate) {
   auto recorded = fs::file_time_type::clock::now() - std::chrono::hours(24 * 400);
   fs::last_write_time(dir_ / "card/day1/a.DVR", recorded);
-  auto run = RunShell(Cli() + " decode -q --keep-time '" + (dir_ / "card/day1/a.DVR") + "'");
+  auto run = RunShell(testing::CliCommand() + " decode -q --keep-time '" +
+                      (dir_ / "card/day1/a.DVR") + "'");
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(fs::last_write_time(dir_ / "card/day1/a.WAV"), recorded);
 }
 
 TEST_F(CliBatchTest, EncodeTakesPcmFilesFromFolders) {
   testing::WriteSamples(dir_ / "card/day1/v.pcm", std::vector<int16_t>(64, 7));
-  auto run =
-      RunShell(Cli() + " encode -q -r -o '" + (dir_ / "coded") + "' '" + (dir_ / "card") + "'");
+  auto run = RunShell(testing::CliCommand() + " encode -q -r -o '" + (dir_ / "coded") + "' '" +
+                      (dir_ / "card") + "'");
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(ReadBytes(dir_ / "coded/day1/v.DVR").size(), 2u * 9);
   EXPECT_FALSE(fs::exists(dir_ / "coded/day1/a.DVR"));
@@ -130,12 +123,12 @@ TEST_P(CliInterruptTest, StopsKeepingATrueHeader) {
   TempDir dir;
   fs::create_directory(dir.path() / "codec");
   fs::copy_file(testing::RecordingCodecPath(), dir / "codec/libVek.so");
-  WriteBytes(dir / "a.DVR", Speechless(20000, 1));  // 20 s at 1 ms a frame
-  WriteBytes(dir / "b.DVR", Speechless(20000, 1));
+  WriteBytes(dir / "a.DVR", DvrFile(8000, SilenceFrames(20000, 1)));  // 20 s at 1 ms a frame
+  WriteBytes(dir / "b.DVR", DvrFile(8000, SilenceFrames(20000, 1)));
   std::string command = "LD_LIBRARY_PATH='" + (dir / "codec") +
-                        "' ONDAVO_TEST_CODEC_DELAY_US=1000 " + Cli() + " decode -q " + GetParam() +
-                        " '" + (dir / "a.DVR") + "' '" + (dir / "b.DVR") +
-                        "' & pid=$!; sleep 0.5; kill -INT $pid; wait $pid";
+                        "' ONDAVO_TEST_CODEC_DELAY_US=1000 " + testing::CliCommand() +
+                        " decode -q " + GetParam() + " '" + (dir / "a.DVR") + "' '" +
+                        (dir / "b.DVR") + "' & pid=$!; sleep 0.5; kill -INT $pid; wait $pid";
   auto run = RunShell(command);
   EXPECT_EQ(run.status, 130) << run.err;
   EXPECT_NE(run.err.find("Stopped; file " + (dir / "a.WAV") + " keeps what was converted so far"),

@@ -22,15 +22,10 @@ using testing::Le32;
 using testing::ReadBytes;
 using testing::RecordingCodec;
 using testing::RecordingHost;
+using testing::SilenceFrames;
 using testing::TempDir;
 using testing::WriteBytes;
 namespace fs = std::filesystem;
-
-std::vector<uint8_t> SilenceFrames(int n) {
-  std::vector<uint8_t> body;
-  for (int i = 0; i < n; ++i) body.insert(body.end(), {0xE0, 0x00});
-  return body;
-}
 
 void ExpectFailedWith(const RecordingHost& host, const std::string& text) {
   ASSERT_EQ(host.messages.size(), 1u);

@@ -77,6 +77,19 @@ std::vector<uint8_t> DvrFile(uint16_t rate, const std::vector<uint8_t>& body) {
   return file;
 }
 
+std::vector<uint8_t> SilenceFrames(int n, uint8_t payload) {
+  std::vector<uint8_t> body;
+  for (int i = 0; i < n; ++i) {
+    body.push_back(0xE0);
+    body.push_back(payload);
+  }
+  return body;
+}
+
+std::string CliCommand() {
+  return "'" + BinDir() + "/ondavo-cli'";
+}
+
 namespace {
 
 std::string Slurp(const std::string& path) {

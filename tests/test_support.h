@@ -36,6 +36,11 @@ uint16_t Le16(const std::vector<uint8_t>& bytes, size_t offset);
 
 // A coded voice file: the 14-byte header with `rate` at bytes 8-9, then `body`.
 std::vector<uint8_t> DvrFile(uint16_t rate, const std::vector<uint8_t>& body);
+// `n` two-byte silence frames, each with `payload` as its second byte.
+std::vector<uint8_t> SilenceFrames(int n, uint8_t payload = 0);
+
+// The command line under test, quoted for a shell.
+std::string CliCommand();
 
 // One message as a host saw it.
 struct Message {
