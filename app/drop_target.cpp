@@ -3,12 +3,12 @@
 #include <span>
 
 #include "conversion.h"
+#include "decode_command.h"
 #include "ondavodlg.h"
+#include "window_host.h"
 
 namespace {
 
-// The decode refuses a path without it, case and all; see Conversion::Open.
-constexpr char kDvrMarker[] = ".DVR";
 // A message box grows with its text: a long list would leave the screen.
 constexpr size_t kMaxListed = 10;
 
@@ -24,7 +24,7 @@ void AppendList(wxString& text, std::span<const wxString> paths) {
 DroppedFiles SortDroppedFiles(const wxArrayString& paths) {
   DroppedFiles files;
   for (const wxString& path : paths) {
-    (path.Contains(kDvrMarker) ? files.dvr : files.left_out).push_back(path);
+    (ondavo::IsDecodeInput(FileSystemText(path)) ? files.dvr : files.left_out).push_back(path);
   }
   return files;
 }

@@ -76,7 +76,7 @@ bool Conversion::Open() {
   holds_guard_ = true;
 
   input_path_ = host_.ChosenPath();
-  if (input_path_.size() < 4 || input_path_.find(kind_.input_marker) == std::string::npos) {
+  if (!kind_.Accepts(input_path_)) {
     host_.ShowMessage(kind_.refusal, MessageKind::kRefused);
     result_ = 0;
     return false;

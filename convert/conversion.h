@@ -37,6 +37,11 @@ struct ConversionKind {
   const char* refusal;       // shown when it does not
   const char* output_extension;
   CodecUse codec_use;
+
+  // False for a path the command refuses with `refusal`.
+  bool Accepts(const std::string& path) const {
+    return path.size() >= 4 && path.find(input_marker) != std::string::npos;
+  }
 };
 
 // The user-facing texts; each "%s" stands for a path.

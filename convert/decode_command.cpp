@@ -28,6 +28,10 @@ int SaveWhatWasWritten(OutputFile* output, uint64_t on_disk) {
 
 }  // namespace
 
+bool IsDecodeInput(const std::string& path) {
+  return kDecodeKind.Accepts(path);
+}
+
 int DecodeCommand(ConversionHost& host, const ConversionOptions& options) {
   Conversion run(host, options, kDecodeKind);
   if (!run.Open()) return run.result();
