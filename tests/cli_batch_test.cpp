@@ -128,7 +128,8 @@ TEST_P(CliInterruptTest, StopsKeepingATrueHeader) {
   std::string command = "LD_LIBRARY_PATH='" + (dir / "codec") +
                         "' ONDAVO_TEST_CODEC_DELAY_US=1000 " + testing::CliCommand() +
                         " decode -q " + GetParam() + " '" + (dir / "a.DVR") + "' '" +
-                        (dir / "b.DVR") + "' & pid=$!; sleep 0.5; kill -INT $pid; wait $pid";
+                        (dir / "b.DVR") + "' & pid=$!; until [ -e '" + (dir / "a.WAV") +
+                        "' ]; do sleep 0.05; done; sleep 0.2; kill -INT $pid; wait $pid";
   auto run = RunShell(command);
   EXPECT_EQ(run.status, 130) << run.err;
   EXPECT_NE(run.err.find("Stopped; file " + (dir / "a.WAV") + " keeps what was converted so far"),
