@@ -112,24 +112,12 @@ using ShortWriteTest = FakeRunTest;
 
 TEST_F(ShortWriteTest, DecodeKeepsATrueHeaderWhereverTheWriteStops) {
   RecordingCodec codec(true);
-  const std::vector<uint8_t> file = DvrFile(8000, MidFrames(600));  // 192 044 bytes out
-  // Inside the header, at its end, inside and between frames, around the
-  // writer's 64 KiB flushes, one byte short of the end.
-  const uint64_t stops[] = {0,
-                            1,
-                            20,
-                            43,
-                            44,
-                            45,
-                            44 + 320,
-                            363,
-                            365,
-                            65535,
-                            65536,
-                            65537,
-                            131072,
-                            44 + 599 * 320 + 7,
-                            44 + 600 * 320 - 1};
+  const std::vector<uint8_t> file = DvrFile(8000, MidFrames(600));
+  const uint64_t end = 44 + 600 * kFrameBytes;
+  // Inside the header, at its end, around the end of the first frame,
+  // around the writer's 64 KiB flushes, inside the last frame, one byte short.
+  const uint64_t stops[] = {0,   1,     20,    43,    44,     45,        363,    364,
+                            365, 65535, 65536, 65537, 131072, end - 313, end - 1};
   for (int error : {ENOSPC, EIO, EFBIG}) {
     for (uint64_t stop : stops) {
       SCOPED_TRACE("stop at " + std::to_string(stop) + ", " + std::strerror(error));
@@ -139,9 +127,12 @@ TEST_F(ShortWriteTest, DecodeKeepsATrueHeaderWhereverTheWriteStops) {
       EXPECT_EQ(Failure(host_), WriteFailure("a.WAV", error));
       const FakeOutput& out = files_.output("a.WAV");
       ExpectTrueWav(out);
-      // Every whole frame that reached the disk is kept.
+      // Every whole frame that reached the disk is kept; part of a header,
+      // which would carry an earlier decode's sizes, is not.
       if (stop >= 44) {
         EXPECT_EQ(out.size, 44 + (stop - 44) / kFrameBytes * kFrameBytes);
+      } else {
+        EXPECT_EQ(out.size, 0u);
       }
     }
   }
