@@ -2,7 +2,7 @@
 // and encode_command_test.cpp leave out: writes cut short at any byte, an
 // input that cannot be measured, a header patch or a truncate that fails
 // (also while saving what was written), a failing input close. Then the real
-// file system: a pipe that cannot be measured, a sparse input past 2 GiB, and
+// file system: a pipe that cannot be measured, a sparse input past 4 GiB, and
 // the progress arithmetic on sizes past 32 bits.
 //
 // Every failure is reported once, returns -1, never shows the finish
@@ -271,11 +271,11 @@ TEST(PosixInputFaultsTest, PipeIsRefusedAsUnmeasurable) {
   EXPECT_TRUE(codec.calls().empty());
 }
 
-// A real 2.5 GiB input costs no disk when it is sparse; only runs that stop
-// early are affordable, so the output is the full device.
+// A real input past 4 GiB costs no disk when it is sparse; only runs that
+// stop early are affordable, so the output is the full device.
 class SparseInputTest : public ::testing::Test {
  protected:
-  static constexpr uint64_t kSize = 5ull << 29;  // 2.5 GiB
+  static constexpr uint64_t kSize = 9ull << 29;  // 4.5 GiB
 
   void MakeSparse(const std::string& path, const std::vector<uint8_t>& head) {
     WriteBytes(path, head);
@@ -285,7 +285,7 @@ class SparseInputTest : public ::testing::Test {
   TempDir dir_;
 };
 
-TEST_F(SparseInputTest, MeasuresPast2GiB) {
+TEST_F(SparseInputTest, MeasuresPast4GiB) {
   std::string path = dir_ / "a.DVR";
   MakeSparse(path, DvrFile(8000, {}));
   std::unique_ptr<InputFile> input;
