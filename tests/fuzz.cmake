@@ -45,7 +45,8 @@ endif()
 # Coverage guides the fuzzer through the code under test only: the targets'
 # own checking and the in-memory files are left out of it, which also keeps
 # them fast. The targets link libFuzzer's main.
-target_compile_options(Vek PRIVATE -fsanitize=fuzzer-no-link)
+target_compile_options(Vek PRIVATE -fsanitize=fuzzer-no-link
+  -fsanitize-coverage-ignorelist=${ondavo_fuzz_dir}/coverage_ignore.txt)
 target_compile_options(ondavo_convert PRIVATE -fsanitize=fuzzer-no-link)
 foreach(name IN LISTS ondavo_fuzz_targets)
   add_executable(fuzz_${name})
