@@ -84,8 +84,10 @@ int CodeShift(int sample_index) {
 }
 
 // GCC builds the trial loop twice on x86, plain and for SSE4.1, and picks at
-// load time; elsewhere it is plain code, which gives the same results.
-#if defined(__GNUC__) && !defined(__clang__) && (defined(__x86_64__) || defined(__i386__))
+// load time; elsewhere (and on Windows, whose loader has no ifunc to pick
+// with) it is plain code, which gives the same results.
+#if defined(__GNUC__) && !defined(__clang__) && (defined(__x86_64__) || defined(__i386__)) && \
+    !defined(_WIN32)
 #define VEK_VECTORIZED \
   __attribute__((target_clones("default", "sse4.1"), optimize("tree-vectorize")))
 #else
