@@ -1,0 +1,236 @@
+// FileSystem on Win32 file handles. Buffering is the caller's business
+// (BufferedReader, BufferedWriter), so each call here is one system call.
+// Windows' error codes are turned into the errno values the rest of the
+// core reports, so a full disk reads "No space left on device" everywhere.
+#include <windows.h>
+
+#include <algorithm>
+#include <cerrno>
+
+#include "file_system.h"
+
+namespace ondavo {
+namespace {
+
+int ErrnoFor(DWORD code) {
+  switch (code) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_DRIVE:
+    case ERROR_BAD_NETPATH:
+    case ERROR_BAD_PATHNAME:
+    case ERROR_INVALID_NAME:
+      return ENOENT;
+    case ERROR_ACCESS_DENIED:
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+    case ERROR_WRITE_PROTECT:
+      return EACCES;
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+      return ENOSPC;
+    case ERROR_FILE_TOO_LARGE:
+      return EFBIG;
+    case ERROR_FILENAME_EXCED_RANGE:
+      return ENAMETOOLONG;
+    case ERROR_TOO_MANY_OPEN_FILES:
+      return EMFILE;
+    case ERROR_NOT_ENOUGH_MEMORY:
+    case ERROR_OUTOFMEMORY:
+      return ENOMEM;
+    case ERROR_NEGATIVE_SEEK:
+    case ERROR_INVALID_PARAMETER:
+      return EINVAL;
+    default:
+      return EIO;
+  }
+}
+
+int LastError() {
+  return ErrnoFor(::GetLastError());
+}
+
+// ReadFile and WriteFile take 32-bit lengths.
+DWORD Chunk(size_t size) {
+  return static_cast<DWORD>(std::min<size_t>(size, 1u << 30));
+}
+
+int CloseOnce(HANDLE* handle) {
+  if (*handle == INVALID_HANDLE_VALUE) return 0;
+  int result = ::CloseHandle(*handle) ? 0 : LastError();
+  *handle = INVALID_HANDLE_VALUE;
+  return result;
+}
+
+int Position(HANDLE handle, uint64_t* position) {
+  LARGE_INTEGER here;
+  if (!::SetFilePointerEx(handle, LARGE_INTEGER{}, &here, FILE_CURRENT)) return LastError();
+  *position = static_cast<uint64_t>(here.QuadPart);
+  return 0;
+}
+
+int Seek(HANDLE handle, uint64_t position) {
+  LARGE_INTEGER to;
+  to.QuadPart = static_cast<LONGLONG>(position);
+  return ::SetFilePointerEx(handle, to, nullptr, FILE_BEGIN) ? 0 : LastError();
+}
+
+class WinInputFile final : public InputFile {
+ public:
+  explicit WinInputFile(HANDLE handle) : handle_(handle) {}
+  ~WinInputFile() override { CloseOnce(&handle_); }
+
+  int Read(void* data, size_t size, size_t* read) override {
+    DWORD n = 0;
+    *read = 0;
+    if (!::ReadFile(handle_, data, Chunk(size), &n, nullptr)) {
+      // The writing end of a pipe went away: that is its end of file.
+      return ::GetLastError() == ERROR_BROKEN_PIPE ? 0 : LastError();
+    }
+    *read = n;
+    return 0;
+  }
+
+  int Size(uint64_t* size) override {
+    LARGE_INTEGER length;
+    if (!::GetFileSizeEx(handle_, &length)) return LastError();
+    *size = static_cast<uint64_t>(length.QuadPart);
+    return 0;
+  }
+
+  int Close() override { return CloseOnce(&handle_); }
+
+ private:
+  HANDLE handle_;
+};
+
+class WinOutputFile final : public OutputFile {
+ public:
+  explicit WinOutputFile(HANDLE handle) : handle_(handle) {}
+  ~WinOutputFile() override { CloseOnce(&handle_); }
+
+  int Write(const void* data, size_t size, size_t* written) override {
+    const char* p = static_cast<const char*>(data);
+    *written = 0;
+    while (*written < size) {
+      DWORD n = 0;
+      if (!::WriteFile(handle_, p + *written, Chunk(size - *written), &n, nullptr)) {
+        return LastError();
+      }
+      *written += n;
+    }
+    return 0;
+  }
+
+  // A positioned write moves a synchronous handle's file pointer, so the
+  // append position is put back afterwards.
+  int WriteAt(uint64_t offset, const void* data, size_t size) override {
+    uint64_t append_at;
+    if (int err = Position(handle_, &append_at)) return err;
+    const char* p = static_cast<const char*>(data);
+    size_t done = 0;
+    while (done < size) {
+      const uint64_t at = offset + done;
+      OVERLAPPED where = {};
+      where.Offset = static_cast<DWORD>(at);
+      where.OffsetHigh = static_cast<DWORD>(at >> 32);
+      DWORD n = 0;
+      if (!::WriteFile(handle_, p + done, Chunk(size - done), &n, &where)) {
+        int err = LastError();
+        Seek(handle_, append_at);
+        return err;
+      }
+      done += n;
+    }
+    return Seek(handle_, append_at);
+  }
+
+  int Truncate(uint64_t size) override {
+    uint64_t append_at;
+    if (int err = Position(handle_, &append_at)) return err;
+    if (int err = Seek(handle_, size)) return err;
+    int err = ::SetEndOfFile(handle_) ? 0 : LastError();
+    int back = Seek(handle_, append_at);
+    return err ? err : back;
+  }
+
+  int Close() override { return CloseOnce(&handle_); }
+
+ private:
+  HANDLE handle_;
+};
+
+int Open(const std::string& path, DWORD access, DWORD disposition, HANDLE* handle) {
+  *handle = ::CreateFileA(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                          disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+  return *handle == INVALID_HANDLE_VALUE ? LastError() : 0;
+}
+
+bool IsFolder(const std::string& path) {
+  DWORD attributes = ::GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// The volume and file index that name a file, whatever path reached it.
+bool FileIdentity(const std::string& path, BY_HANDLE_FILE_INFORMATION* info) {
+  // Backup semantics let folders be opened too; no access is asked for.
+  HANDLE handle =
+      ::CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return false;
+  bool known = ::GetFileInformationByHandle(handle, info) != 0;
+  ::CloseHandle(handle);
+  return known;
+}
+
+class WinFileSystem final : public FileSystem {
+ public:
+  int OpenInput(const std::string& path, std::unique_ptr<InputFile>* file) override {
+    // Windows refuses to open a folder as a file with "access denied".
+    if (IsFolder(path)) return EISDIR;
+    HANDLE handle;
+    if (int err = Open(path, GENERIC_READ, OPEN_EXISTING, &handle)) return err;
+    file->reset(new WinInputFile(handle));
+    return 0;
+  }
+
+  int CreateOutput(const std::string& path, std::unique_ptr<OutputFile>* file) override {
+    if (IsFolder(path)) return EISDIR;
+    HANDLE handle;
+    if (int err = Open(path, GENERIC_WRITE, CREATE_ALWAYS, &handle)) return err;
+    file->reset(new WinOutputFile(handle));
+    return 0;
+  }
+
+  int OpenForUpdate(const std::string& path, std::unique_ptr<OutputFile>* file) override {
+    HANDLE handle;
+    if (int err = Open(path, GENERIC_READ | GENERIC_WRITE, OPEN_EXISTING, &handle)) return err;
+    if (!::SetFilePointerEx(handle, LARGE_INTEGER{}, nullptr, FILE_END)) {
+      int err = LastError();
+      ::CloseHandle(handle);
+      return err;
+    }
+    file->reset(new WinOutputFile(handle));
+    return 0;
+  }
+
+  bool Exists(const std::string& path) override {
+    return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+  }
+
+  bool SameFile(const std::string& a, const std::string& b) override {
+    BY_HANDLE_FILE_INFORMATION ia, ib;
+    if (!FileIdentity(a, &ia) || !FileIdentity(b, &ib)) return false;
+    return ia.dwVolumeSerialNumber == ib.dwVolumeSerialNumber &&
+           ia.nFileIndexHigh == ib.nFileIndexHigh && ia.nFileIndexLow == ib.nFileIndexLow;
+  }
+};
+
+}  // namespace
+
+FileSystem* DefaultFileSystem() {
+  static WinFileSystem file_system;
+  return &file_system;
+}
+
+}  // namespace ondavo
