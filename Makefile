@@ -32,8 +32,8 @@ run: build
 test: build
 	cd $(BUILD) && xvfb-run -a -s "-screen 0 1280x1024x24" \
 	  env GSETTINGS_BACKEND=memory ctest --output-on-failure -j $(JOBS)
-	@if [ -x scripts/test-sanitized ]; then scripts/test-sanitized; fi
-	@if [ -x scripts/fuzz-short ]; then scripts/fuzz-short; fi
+	scripts/test-sanitized
+	scripts/fuzz-short
 
 bench: build
 	@scripts/bootstrap bench
