@@ -2,6 +2,7 @@
 
 #include "ondavodlg.h"
 #include "resources.h"
+#include "stop_signals.h"
 
 bool COndavoApp::StartUp() {
   LoadOndavoResources();
@@ -15,6 +16,8 @@ bool COndavoApp::StartUp() {
 // The program takes no options, so wxApp::OnInit's command-line parsing is
 // left out.
 bool COndavoApp::OnInit() {
+  // A signal that ends the program first removes the output it was writing.
+  ondavo::EndOnSignals();
   // wxWidgets would turn a false from OnInit into a failure status: the
   // decision goes to OnRun instead, which ends the program normally.
   run_message_loop_ = StartUp();

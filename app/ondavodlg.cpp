@@ -1,5 +1,6 @@
 #include "ondavodlg.h"
 
+#include <wx/app.h>
 #include <wx/msgdlg.h>
 #include <wx/textctrl.h>
 #include <wx/xrc/xmlres.h>
@@ -13,6 +14,8 @@
 #include "encode_command.h"
 #include "file_chooser.h"
 #include "minimized_icon.h"
+#include "output_claims.h"
+#include "output_name.h"
 #include "resources.h"
 #include "window_host.h"
 
@@ -122,19 +125,28 @@ void COndavoDlg::ShowMessage(const wxString& text) {
 }
 
 int COndavoDlg::DecodeCommand() {
-  return RunConversion(ondavo::DecodeCommand, g_strDvrFile, g_pDecodeProgress,
+  return RunConversion(ondavo::DecodeCommand, g_strDvrFile, g_pDecodeProgress, {},
                        &COndavoDlg::TakeQueuedDvrFile);
 }
 
 int COndavoDlg::EncodeCommand() {
-  return RunConversion(ondavo::EncodeCommand, g_strPcmFile, g_pEncodeProgress);
+  // The .DVR file it would replace may be a recording: the user decides.
+  ondavo::ConversionOptions options;
+  options.existing_output = ondavo::ExistingOutput::kAsk;
+  options.confirm_replace = [this](const std::string& output) {
+    wxMessageDialog ask(this,
+                        TextFromFileSystem(ondavo::FormatMessage(ondavo::kReplaceQuestion, output)),
+                        wxTheApp->GetAppDisplayName(), wxYES_NO | wxNO_DEFAULT | wxICON_QUESTION);
+    return ask.ShowModal() == wxID_YES;
+  };
+  return RunConversion(ondavo::EncodeCommand, g_strPcmFile, g_pEncodeProgress, options);
 }
 
 int COndavoDlg::RunConversion(Conversion conversion, const wxString& path, wxGauge* progress,
-                              NextInput next) {
+                              const ondavo::ConversionOptions& options, NextInput next) {
   WindowHost host(*this, path, progress);
   // A start from within a running conversion: the core refuses it and says why.
-  if (converting_) return conversion(host, {});
+  if (converting_) return conversion(host, options);
 
   converting_ = true;
   const int kStarters[] = {kIdDecode, kIdChooseDvrFile};
@@ -145,9 +157,20 @@ int COndavoDlg::RunConversion(Conversion conversion, const wxString& path, wxGau
   // told by its own message and does not hold up the inputs after it;
   // closing the window stops the run after the current one.
   int result = 0;
+  // Two queued recordings that would write one WAV: only the first does.
+  ondavo::OutputClaims claims;
   do {
     pump_.Restart();
-    result = std::min(result, conversion(host, {}));
+    std::string input = FileSystemText(path);
+    if (next != nullptr && ondavo::IsDecodeInput(input)) {
+      std::string refusal = claims.Claim(input, ondavo::OutputPathFor(input, "WAV"));
+      if (!refusal.empty()) {
+        ShowMessage(TextFromFileSystem(refusal));
+        result = -1;
+        continue;
+      }
+    }
+    result = std::min(result, conversion(host, options));
   } while (!deferred_end_ && next != nullptr && (this->*next)());
   converting_ = false;
   for (int id : kStarters) {

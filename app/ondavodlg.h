@@ -121,7 +121,7 @@ class COndavoDlg : public wxDialog {
   void ContextMenuEvent(wxContextMenuEvent& event);
 
   int RunConversion(Conversion conversion, const wxString& path, wxGauge* progress,
-                    NextInput next = nullptr);
+                    const ondavo::ConversionOptions& options, NextInput next = nullptr);
   // The file dialog's answer, or nothing while a conversion runs.
   std::optional<wxString> ChooseInputFile(const wxString& filter);
   // What choosing an input does, from the file dialog or a drop: the

@@ -89,16 +89,19 @@ class CountingFileSystem final : public FileSystem {
     file->reset(new Input(input_));
     return 0;
   }
-  int CreateOutput(const std::string&, std::unique_ptr<OutputFile>* file) override {
+  int CheckOutputName(const std::string&, bool* exists) override {
+    *exists = false;
+    return 0;
+  }
+  int CreateTemporary(const std::string& path, std::unique_ptr<OutputFile>* file,
+                      std::string* temporary) override {
+    *temporary = path + ".part";
     written_ = 0;
     file->reset(new Output(&written_));
     return 0;
   }
-  int OpenForUpdate(const std::string&, std::unique_ptr<OutputFile>* file) override {
-    file->reset(new Output(&written_));
-    return 0;
-  }
-  bool Exists(const std::string&) override { return false; }
+  int Rename(const std::string&, const std::string&) override { return 0; }
+  int Remove(const std::string&) override { return 0; }
   bool SameFile(const std::string&, const std::string&) override { return false; }
 
  private:
@@ -131,7 +134,6 @@ class CountingFileSystem final : public FileSystem {
       return 0;
     }
     int WriteAt(uint64_t, const void*, size_t) override { return 0; }
-    int Truncate(uint64_t) override { return 0; }
     int Close() override { return 0; }
 
    private:

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <map>
 
+#include "output_claims.h"
 #include "output_name.h"
 #include "terminal_host.h"
 
@@ -53,7 +54,7 @@ MessageKind RunOne(const Job& job, const BatchOptions& options, std::FILE* out, 
   ConversionOptions conversion;
   conversion.frame_counts = options.quiet ? nullptr : out;
   conversion.output_folder = job.output_folder;
-  conversion.no_clobber = options.no_clobber;
+  conversion.existing_output = options.existing_output;
   conversion.stop_request = options.stop_request;
   options.command(host, conversion);
   MessageKind outcome = host.outcome().value_or(MessageKind::kFailed);
@@ -81,6 +82,20 @@ bool CopyStream(std::FILE* from, std::FILE* to) {
   return std::fflush(to) == 0;
 }
 
+// False when `job`'s output is another input's of this run; the failure is
+// then told and counted.
+bool ClaimOutput(const Job& job, const BatchOptions& options, OutputClaims* claims, Tally* tally) {
+  // A path the command refuses has no output; the command says so itself.
+  if (options.accepts == nullptr || !options.accepts(job.input)) return true;
+  std::string refusal = claims->Claim(
+      job.input, OutputPathFor(job.input, options.output_extension, job.output_folder));
+  if (refusal.empty()) return true;
+  std::fprintf(stderr, "%s\n", refusal.c_str());
+  std::fflush(stderr);
+  ++tally->failed;
+  return false;
+}
+
 struct Child {
   std::FILE* out;
   std::FILE* err;
@@ -88,11 +103,17 @@ struct Child {
 
 Tally RunInParallel(const std::vector<Job>& jobs, const BatchOptions& options) {
   Tally tally;
+  OutputClaims claims;
   std::map<pid_t, Child> running;
   size_t next = 0;
+  bool forwarded = false;
   auto stopped = [&] { return options.stop_request != nullptr && *options.stop_request != 0; };
   while (next < jobs.size() || !running.empty()) {
     while (!stopped() && next < jobs.size() && static_cast<int>(running.size()) < options.jobs) {
+      if (!ClaimOutput(jobs[next], options, &claims, &tally)) {
+        ++next;
+        continue;
+      }
       Child child{std::tmpfile(), std::tmpfile()};
       if (child.out == nullptr || child.err == nullptr) {
         std::fprintf(stderr, "Can't create a temporary file (%s)\n", std::strerror(errno));
@@ -127,10 +148,13 @@ Tally RunInParallel(const std::vector<Job>& jobs, const BatchOptions& options) {
     pid_t pid = ::waitpid(-1, &status, 0);
     if (pid < 0) {
       if (errno == EINTR) {
-        // Ctrl-C from a terminal reaches the children too; a signal sent to
-        // this process alone is passed on.
-        if (stopped()) {
+        // Ctrl-C from a terminal reaches the children too, and a second
+        // signal would end them at once; a signal sent to this process
+        // alone is passed on.
+        if (stopped() && !forwarded &&
+            (options.stop_from_terminal == nullptr || !*options.stop_from_terminal)) {
           for (auto& [child_pid, child] : running) ::kill(child_pid, SIGINT);
+          forwarded = true;
         }
         continue;
       }
@@ -158,9 +182,11 @@ Tally RunInParallel(const std::vector<Job>& jobs, const BatchOptions& options) {
 Tally RunBatch(const std::vector<Job>& jobs, const BatchOptions& options) {
   if (options.jobs > 1 && jobs.size() > 1) return RunInParallel(jobs, options);
   Tally tally;
+  OutputClaims claims;
   const bool show_progress = !options.quiet && ::isatty(STDERR_FILENO);
   for (const Job& job : jobs) {
     if (options.stop_request != nullptr && *options.stop_request != 0) break;
+    if (!ClaimOutput(job, options, &claims, &tally)) continue;
     Count(RunOne(job, options, stdout, stderr, show_progress), &tally);
   }
   return tally;

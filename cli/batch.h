@@ -4,10 +4,14 @@
 // The codec library keeps process-wide state, so conversions that run at the
 // same time each run in a process of their own. Their messages are held back
 // and printed whole when each one ends.
+//
+// Two inputs whose outputs would have one name are not both converted: the
+// first is, and each later one fails with a message that names both.
 #ifndef ONDAVO_CLI_BATCH_H_
 #define ONDAVO_CLI_BATCH_H_
 
 #include <csignal>
+#include <optional>
 #include <vector>
 
 #include "conversion.h"
@@ -19,14 +23,19 @@ using Command = int (*)(ConversionHost&, const ConversionOptions&);
 
 struct BatchOptions {
   Command command = nullptr;
-  const char* output_extension = "";  // "WAV" or "DVR", to find the output for --keep-time
+  // The command's test of a path, and its outputs' extension ("WAV" or
+  // "DVR"), to know each input's output before it runs.
+  bool (*accepts)(const std::string& path) = nullptr;
+  const char* output_extension = "";
   bool quiet = false;
-  bool no_clobber = false;
+  std::optional<ExistingOutput> existing_output;  // unset: the command's own rule
   bool keep_time = false;
   int jobs = 1;
-  // Turns non-zero on Ctrl-C: the running conversions stop, keeping what
-  // they wrote, and no new one starts.
+  // Turns non-zero on Ctrl-C: the running conversions stop, writing
+  // nothing, and no new one starts.
   const volatile std::sig_atomic_t* stop_request = nullptr;
+  // Set when the stop came from the terminal, which told every process.
+  const volatile std::sig_atomic_t* stop_from_terminal = nullptr;
 };
 
 struct Tally {

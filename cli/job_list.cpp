@@ -2,7 +2,10 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <set>
 #include <system_error>
+
+#include "output_claims.h"
 
 namespace ondavo {
 
@@ -45,14 +48,21 @@ void AddFolder(const std::string& root, const JobListOptions& options, std::vect
 
 std::vector<Job> ListJobs(const std::vector<std::string>& paths, const JobListOptions& options,
                           std::vector<std::string>* problems) {
-  std::vector<Job> jobs;
+  std::vector<Job> found;
   for (const std::string& path : paths) {
     std::error_code error;
     if (options.recursive && fs::is_directory(path, error)) {
-      AddFolder(path, options, &jobs, problems);
+      AddFolder(path, options, &found, problems);
     } else {
-      jobs.push_back({path, FolderFor(options, {})});
+      found.push_back({path, FolderFor(options, {})});
     }
+  }
+  // A file named twice, or found again under a folder also named, is one
+  // input; its first place decides where its output goes.
+  std::vector<Job> jobs;
+  std::set<std::string> seen;
+  for (Job& job : found) {
+    if (seen.insert(OutputClaims::Key(job.input)).second) jobs.push_back(std::move(job));
   }
   return jobs;
 }

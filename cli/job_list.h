@@ -22,6 +22,7 @@ struct JobListOptions {
 };
 
 // Paths are kept in the order given; a folder's files come sorted by path.
+// Each file is listed once, however many times the paths reach it.
 // Folders that cannot be searched are listed in `*problems` as messages.
 std::vector<Job> ListJobs(const std::vector<std::string>& paths, const JobListOptions& options,
                           std::vector<std::string>* problems);

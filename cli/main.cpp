@@ -4,7 +4,8 @@
 //   ondavo-cli encode [options] PATH...   each FILE.pcm into FILE.DVR
 //
 // Exit status: 0 when every file finished (or was skipped), 1 when any
-// failed, 2 for a usage error or a path the command refuses, 130 after Ctrl-C.
+// failed, 2 for a usage error or a path the command refuses, 128 + the
+// signal's number after a signal that stops the run (130 for Ctrl-C).
 #include <CLI/CLI.hpp>
 #include <csignal>
 #include <cstdio>
@@ -17,27 +18,26 @@
 #include "encode_command.h"
 #include "job_list.h"
 #include "ondavo_version.h"
+#include "stop_signals.h"
 
 namespace {
 
-enum ExitStatus { kExitFinished = 0, kExitFailed = 1, kExitUsage = 2, kExitInterrupted = 130 };
+enum ExitStatus { kExitFinished = 0, kExitFailed = 1, kExitUsage = 2, kExitSignalled = 128 };
 
 volatile std::sig_atomic_t g_stop_request = 0;
-
-void RequestStop(int) {
-  g_stop_request = 1;
-}
+volatile std::sig_atomic_t g_stop_from_terminal = 0;
 
 void InstallSignalHandlers() {
+#ifdef SIGXFSZ
   // Past a file-size limit, a write should fail with EFBIG and be reported,
-  // not kill the process and leave a header that lies.
+  // not kill the process halfway.
   std::signal(SIGXFSZ, SIG_IGN);
-  struct sigaction action = {};
-  action.sa_handler = RequestStop;
-  sigemptyset(&action.sa_mask);
-  action.sa_flags = 0;  // no SA_RESTART: a waiting parent must wake up
-  sigaction(SIGINT, &action, nullptr);
-  sigaction(SIGTERM, &action, nullptr);
+#endif
+#ifdef SIGPIPE
+  // Nor should a reader of the frame counts that went away.
+  std::signal(SIGPIPE, SIG_IGN);
+#endif
+  ondavo::StopOnSignals(&g_stop_request, &g_stop_from_terminal);
 }
 
 struct Settings {
@@ -46,6 +46,7 @@ struct Settings {
   bool recursive = false;
   std::string output_root;
   bool no_clobber = false;
+  bool force = false;
   bool keep_time = false;
   int jobs = 1;
 };
@@ -84,8 +85,11 @@ int main(int argc, char** argv) {
   Settings settings;
   CLI::App* decode = AddCommand(app, "decode", "Decode each FILE.DVR into FILE.WAV",
                                 "Coded voice files (.DVR), or folders with -r", &settings);
-  AddCommand(app, "encode", "Encode each FILE.pcm into 9-byte records in FILE.DVR",
-             "Raw 16-bit mono PCM files (.pcm), or folders with -r", &settings);
+  CLI::App* encode =
+      AddCommand(app, "encode", "Encode each FILE.pcm into 9-byte records in FILE.DVR",
+                 "Raw 16-bit mono PCM files (.pcm), or folders with -r", &settings);
+  // A .DVR file may be a recording: an encode replaces one only when told.
+  encode->add_flag("-f,--force", settings.force, "Replace existing .DVR files");
   app.footer(
       "Exit status: 0 when every file finished or was skipped, 1 when any failed, 2 for a usage "
       "error or a refused path, 130 after Ctrl-C.\nThe codec library (" +
@@ -98,6 +102,10 @@ int main(int argc, char** argv) {
   }
 
   const bool decoding = decode->parsed();
+  if (settings.force && settings.no_clobber) {
+    std::fprintf(stderr, "ondavo-cli: --force and --no-clobber contradict each other\n");
+    return kExitUsage;
+  }
   std::vector<std::string> problems;
   ondavo::JobListOptions list_options{settings.recursive, decoding ? ".DVR" : ".pcm",
                                       settings.output_root};
@@ -107,12 +115,15 @@ int main(int argc, char** argv) {
   ondavo::BindCodecLibrary();
   ondavo::BatchOptions options;
   options.command = decoding ? ondavo::DecodeCommand : ondavo::EncodeCommand;
+  options.accepts = decoding ? ondavo::IsDecodeInput : ondavo::IsEncodeInput;
   options.output_extension = decoding ? "WAV" : "DVR";
   options.quiet = settings.quiet;
-  options.no_clobber = settings.no_clobber;
+  if (settings.no_clobber) options.existing_output = ondavo::ExistingOutput::kSkip;
+  if (settings.force) options.existing_output = ondavo::ExistingOutput::kReplace;
   options.keep_time = settings.keep_time;
   options.jobs = settings.jobs;
   options.stop_request = &g_stop_request;
+  options.stop_from_terminal = &g_stop_from_terminal;
   ondavo::Tally tally = ondavo::RunBatch(jobs, options);
   tally.failed += static_cast<int>(problems.size());
 
@@ -120,7 +131,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "%d converted, %d skipped, %d failed\n", tally.converted, tally.skipped,
                  tally.failed + tally.refused);
   }
-  if (g_stop_request) return kExitInterrupted;
+  if (g_stop_request) return kExitSignalled + g_stop_request;
   if (tally.refused > 0) return kExitUsage;
   if (tally.failed > 0) return kExitFailed;
   return kExitFinished;

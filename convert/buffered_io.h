@@ -63,8 +63,6 @@ class BufferedWriter {
 
   // Bytes that reached the file.
   uint64_t on_disk() const { return on_disk_; }
-  // Bytes handed to Write, whether or not they reached the file yet.
-  uint64_t accepted() const { return on_disk_ + used_; }
 
  private:
   int WriteSlow(const char* data, size_t size);

@@ -1,7 +1,6 @@
 #include "conversion.h"
 
-#include <cstring>
-#include <limits>
+#include <utility>
 
 #include "output_name.h"
 
@@ -15,48 +14,6 @@ bool g_bConversionRunning = false;
 
 }  // namespace
 
-std::string FormatMessage(const char* pattern, const std::string& path) {
-  std::string text = pattern;
-  size_t at = text.find("%s");
-  if (at != std::string::npos) text.replace(at, 2, path);
-  return text;
-}
-
-std::string IoFailureMessage(const char* verb, const std::string& path, int error) {
-  return std::string("Can't ") + verb + " file " + path + " (" + std::strerror(error) + ")";
-}
-
-int ProgressTracker::Percent(uint64_t consumed, uint64_t total) {
-  if (total == 0 || consumed >= total) return 100;
-  constexpr uint64_t kExact = std::numeric_limits<uint64_t>::max() / 100;
-  return static_cast<int>(consumed <= kExact ? consumed * 100 / total : consumed / (total / 100));
-}
-
-void ProgressTracker::Move(uint64_t consumed) {
-  int percent = Percent(consumed, total_);
-  if (percent != shown_) {
-    shown_ = percent;
-    host_.SetProgressPosition(percent);
-  }
-  if (percent >= 100) {
-    next_change_ = std::numeric_limits<uint64_t>::max();
-    return;
-  }
-  // The first byte count at which the percentage reaches percent + 1.
-  uint64_t step = static_cast<uint64_t>(percent) + 1;
-  uint64_t whole = step * (total_ / 100);
-  uint64_t part = step * (total_ % 100);
-  next_change_ = whole + part / 100 + (part % 100 != 0 ? 1 : 0);
-}
-
-void ProgressTracker::Finish() {
-  if (shown_ != 100) {
-    shown_ = 100;
-    host_.SetProgressPosition(100);
-  }
-  next_change_ = std::numeric_limits<uint64_t>::max();
-}
-
 Conversion::Conversion(ConversionHost& host, const ConversionOptions& options,
                        const ConversionKind& kind)
     : host_(host), options_(options), kind_(kind) {}
@@ -66,23 +23,27 @@ Conversion::~Conversion() {
   if (holds_guard_) g_bConversionRunning = false;
 }
 
+void Conversion::Tell(const std::string& text, MessageKind kind, int result) {
+  host_.ShowMessage(text, kind);
+  result_ = result;
+}
+
 bool Conversion::Open() {
   if (g_bConversionRunning) {
-    host_.ShowMessage(kBusyMessage, MessageKind::kRefused);
-    result_ = -1;
+    Tell(kBusyMessage, MessageKind::kRefused, -1);
     return false;
   }
   g_bConversionRunning = true;
   holds_guard_ = true;
 
+  FileSystem& files = *options_.file_system;
   input_path_ = host_.ChosenPath();
   if (!kind_.Accepts(input_path_)) {
-    host_.ShowMessage(kind_.refusal, MessageKind::kRefused);
-    result_ = 0;
+    Tell(kind_.refusal, MessageKind::kRefused, 0);
     return false;
   }
-  if (options_.file_system->OpenInput(input_path_, &input_) != 0) {
-    Fail(FormatMessage(kCantOpenMessage, input_path_));
+  if (int err = files.OpenInput(input_path_, &input_)) {
+    Fail(CantOpenMessage(input_path_, err));
     return false;
   }
   if (int err = input_->Size(&input_size_)) {
@@ -94,62 +55,121 @@ bool Conversion::Open() {
     return false;
   }
   output_path_ = OutputPathFor(input_path_, kind_.output_extension, options_.output_folder);
-  if (output_path_ == input_path_ || options_.file_system->SameFile(input_path_, output_path_)) {
+  if (output_path_ == input_path_ || files.SameFile(input_path_, output_path_)) {
     Fail("Can't write file " + output_path_ + " over the input file");
     return false;
   }
-  if (options_.no_clobber && options_.file_system->Exists(output_path_)) {
-    Abandon();
-    host_.ShowMessage(FormatMessage(kExistsMessage, output_path_), MessageKind::kSkipped);
-    result_ = 0;
+  bool exists = false;
+  if (int err = files.CheckOutputName(output_path_, &exists)) {
+    Fail(CantOpenMessage(output_path_, err));
     return false;
+  }
+  if (exists) {
+    switch (options_.existing_output.value_or(kind_.existing_output)) {
+      case ExistingOutput::kReplace:
+        break;
+      case ExistingOutput::kSkip:
+        Abandon();
+        Tell(FormatMessage(kExistsMessage, output_path_), MessageKind::kSkipped, 0);
+        return false;
+      case ExistingOutput::kRefuse:
+        Fail(FormatMessage(kExistsMessage, output_path_));
+        return false;
+      case ExistingOutput::kAsk:
+        // A "no" is the user's own answer: nothing more to say.
+        if (!options_.confirm_replace || !options_.confirm_replace(output_path_)) {
+          Abandon();
+          result_ = 0;
+          return false;
+        }
+        break;
+    }
   }
   std::string missing = MissingCodecEntryPoint(kind_.codec_use);
   if (!missing.empty()) {
     Fail(missing);
     return false;
   }
-  if (options_.file_system->CreateOutput(output_path_, &output_) != 0) {
-    Fail(FormatMessage(kCantOpenMessage, output_path_));
+  return true;
+}
+
+bool Conversion::CreateOutput() {
+  if (int err = options_.file_system->CreateTemporary(output_path_, &output_, &temporary_path_)) {
+    temporary_path_.clear();
+    Fail(CantOpenMessage(output_path_, err));
     return false;
   }
   return true;
 }
 
-void Conversion::Fail(const std::string& text) {
-  Abandon();
-  host_.ShowMessage(text, MessageKind::kFailed);
-  result_ = -1;
-}
-
-void Conversion::Abandon() {
+std::string Conversion::Abandon() {
   if (input_) input_->Close();
   if (output_) output_->Close();
   input_.reset();
   output_.reset();
+  if (temporary_path_.empty()) return {};
+  std::string temporary = std::exchange(temporary_path_, {});
+  std::string told = FormatMessage(kNothingWrittenMessage, output_path_);
+  if (int err = options_.file_system->Remove(temporary)) {
+    told += "\n" + IoFailureMessage("remove", temporary, err);
+  }
+  return told;
 }
 
-int Conversion::Finish(const char* finish_pattern) {
-  // The output is closed before the user hears it is finished, so that a
-  // close that fails is reported instead.
-  if (output_) {
-    int err = output_->Close();
-    output_.reset();
-    if (err != 0) {
-      Fail(IoFailureMessage("write", output_path_, err));
-      return result_;
-    }
-  }
+int Conversion::Fail(const std::string& text) {
+  std::string fate = Abandon();
+  Tell(fate.empty() ? text : text + "\n" + fate, MessageKind::kFailed, -1);
+  return result_;
+}
+
+int Conversion::Stop() {
+  std::string fate = Abandon();
+  std::string text = FormatMessage(kStoppedMessage, output_path_);
+  // Only a temporary file that would not go is worth a second line.
+  size_t removal = fate.find('\n');
+  if (removal != std::string::npos) text += fate.substr(removal);
+  Tell(text, MessageKind::kFailed, -1);
+  return result_;
+}
+
+bool Conversion::Commit() {
   if (input_) {
     int err = input_->Close();
     input_.reset();
     if (err != 0) {
       Fail(IoFailureMessage("read", input_path_, err));
-      return result_;
+      return false;
     }
   }
-  host_.ShowMessage(FormatMessage(finish_pattern, output_path_), MessageKind::kFinished);
-  result_ = 0;
+  if (output_) {
+    // Closed before the user hears it is finished, so that a close that
+    // fails is reported instead.
+    int err = output_->Close();
+    output_.reset();
+    if (err != 0) {
+      Fail(IoFailureMessage("write", output_path_, err));
+      return false;
+    }
+  }
+  if (!temporary_path_.empty()) {
+    if (int err = options_.file_system->Rename(temporary_path_, output_path_)) {
+      Fail(IoFailureMessage("write", output_path_, err));
+      return false;
+    }
+    temporary_path_.clear();
+  }
+  return true;
+}
+
+int Conversion::Finish(const char* finish_pattern) {
+  if (!Commit()) return result_;
+  Tell(FormatMessage(finish_pattern, output_path_), MessageKind::kFinished, 0);
+  return result_;
+}
+
+int Conversion::FinishShort(const std::string& text) {
+  if (!Commit()) return result_;
+  Tell(text, MessageKind::kFailed, -1);
   return result_;
 }
 

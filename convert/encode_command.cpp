@@ -3,41 +3,33 @@
 #include <cstring>
 
 #include "buffered_io.h"
+#include "progress_tracker.h"
 
 namespace ondavo {
 
 namespace {
 
-const ConversionKind kEncodeKind = {".pcm", kEncodeRefusal, "DVR", CodecUse::kEncode};
+const ConversionKind kEncodeKind = {".pcm", kEncodeRefusal, "DVR", CodecUse::kEncode,
+                                    ExistingOutput::kRefuse};
 
 constexpr size_t kBlockBytes = 64;
 constexpr size_t kRecordBytes = 9;
 
 }  // namespace
 
+bool IsEncodeInput(const std::string& path) {
+  return kEncodeKind.Accepts(path);
+}
+
 int EncodeCommand(ConversionHost& host, const ConversionOptions& options) {
   Conversion run(host, options, kEncodeKind);
-  if (!run.Open()) return run.result();
+  if (!run.Open() || !run.CreateOutput()) return run.result();
 
   g_CodecBinding.vVek_Init_Dsp_Regs();
   g_CodecBinding.vVek_Init_Encoder();
 
   BufferedReader reader(run.input());
   BufferedWriter writer(run.output());
-
-  // Ends a run that cannot go on; the output keeps the whole records on disk.
-  auto stop = [&](std::string text) {
-    writer.Flush();
-    uint64_t whole = writer.on_disk() / kRecordBytes * kRecordBytes;
-    if (whole != writer.on_disk()) {
-      if (int err = run.output()->Truncate(whole)) {
-        text += "\n" + IoFailureMessage("truncate", run.output_path(), err);
-      }
-    }
-    run.Fail(text);
-    return -1;
-  };
-
   ProgressTracker progress(host, run.input_size());
   // The counter goes up by 2 a block: it counts 32-byte halves of the input.
   int64_t counter = 0;
@@ -53,17 +45,18 @@ int EncodeCommand(ConversionHost& host, const ConversionOptions& options) {
     unsigned char coded[12] = {};
     g_CodecBinding.vVek_Encode(reinterpret_cast<short*>(block), coded);
     if (int err = writer.Write(coded, kRecordBytes)) {
-      return stop(IoFailureMessage("write", run.output_path(), err));
+      return run.Fail(IoFailureMessage("write", run.output_path(), err));
     }
     progress.Update(block_start);
     counter += 2;
     if ((counter & 0xFF) == 0) run.PrintFrameCount(counter);
     host.PumpMessages();
-    if (run.StopRequested()) return stop(FormatMessage(kStoppedMessage, run.output_path()));
+    if (run.StopRequested()) return run.Stop();
     if (got < kBlockBytes) break;
   }
-  if (reader.error() != 0) return stop(IoFailureMessage("read", run.input_path(), reader.error()));
-  if (int err = writer.Flush()) return stop(IoFailureMessage("write", run.output_path(), err));
+  if (reader.error() != 0)
+    return run.Fail(IoFailureMessage("read", run.input_path(), reader.error()));
+  if (int err = writer.Flush()) return run.Fail(IoFailureMessage("write", run.output_path(), err));
 
   run.PrintFinalCount(counter);
   progress.Finish();

@@ -10,6 +10,11 @@ namespace ondavo {
 inline constexpr char kEncodeRefusal[] = "Choose *.pcm file to Encode";
 inline constexpr char kEncodeFinished[] = "Finish Vek Coder Encode.\nCreate of file %s ";
 
+// False for a path the encode refuses: one without ".pcm".
+bool IsEncodeInput(const std::string& path);
+
+// An existing file of the output's name is never replaced unless the
+// options say so: it may be a recording.
 // 0 after a finished encode or when no .pcm path was chosen, -1 otherwise.
 // Every outcome is told through host.ShowMessage.
 int EncodeCommand(ConversionHost& host, const ConversionOptions& options = {});

@@ -2,7 +2,12 @@
 // tests can put a full disk, a failing close or a 3 GiB input under the
 // commands without creating any of them.
 //
-// Every operation returns 0 or an errno value; nothing here throws.
+// An output is written under a temporary name beside its final one and put
+// in place only when it is whole, so a failed run never leaves a partial
+// file under an output's name, and an earlier output survives it.
+//
+// Every operation returns 0 or an error code (an errno value, or
+// kNotRegularFile); nothing here throws. ErrorText() words either.
 #ifndef ONDAVO_CONVERT_FILE_SYSTEM_H_
 #define ONDAVO_CONVERT_FILE_SYSTEM_H_
 
@@ -12,6 +17,12 @@
 #include <string>
 
 namespace ondavo {
+
+// A FIFO, a device or a socket where a file was expected.
+inline constexpr int kNotRegularFile = 100001;
+
+// The system's wording of `error`.
+std::string ErrorText(int error);
 
 // A file opened for reading from its start.
 class InputFile {
@@ -32,27 +43,41 @@ class OutputFile {
   virtual int Write(const void* data, size_t size, size_t* written) = 0;
   // Overwrites bytes at `offset` without moving the append position.
   virtual int WriteAt(uint64_t offset, const void* data, size_t size) = 0;
-  virtual int Truncate(uint64_t size) = 0;
   virtual int Close() = 0;
 };
 
 class FileSystem {
  public:
   virtual ~FileSystem() = default;
-  // Refuses folders with EISDIR.
+  // Opens a regular file. A folder is refused with EISDIR, anything else
+  // that is not a regular file with kNotRegularFile, without waiting for it.
   virtual int OpenInput(const std::string& path, std::unique_ptr<InputFile>* file) = 0;
-  // Creates the file or truncates an existing one.
-  virtual int CreateOutput(const std::string& path, std::unique_ptr<OutputFile>* file) = 0;
-  // Opens an existing file for patching; nothing is truncated.
-  virtual int OpenForUpdate(const std::string& path, std::unique_ptr<OutputFile>* file) = 0;
-  // True when something, of any kind, is there.
-  virtual bool Exists(const std::string& path) = 0;
+  // Whether an output may be put at `path`: 0 when nothing is there, or a
+  // file or link we may replace (`*exists` then says which); EISDIR for a
+  // folder, kNotRegularFile for a device or the like, EACCES for a file
+  // that is read-only to us.
+  virtual int CheckOutputName(const std::string& path, bool* exists) = 0;
+  // Creates a new, empty file in the folder of `path` under a name of its
+  // own (TemporaryNameFor), with the permissions a new file gets there, or
+  // those of the file it is to replace. Its name goes to `*temporary`.
+  virtual int CreateTemporary(const std::string& path, std::unique_ptr<OutputFile>* file,
+                              std::string* temporary) = 0;
+  // Puts the closed file `from` in place of `to` in one step; whatever `to`
+  // named before, a link included, is replaced, not written through.
+  virtual int Rename(const std::string& from, const std::string& to) = 0;
+  virtual int Remove(const std::string& path) = 0;
   // True when both paths name one existing file (links included).
   virtual bool SameFile(const std::string& a, const std::string& b) = 0;
 };
 
 // The operating system's files.
 FileSystem* DefaultFileSystem();
+
+// The temporary name of an output in the making: "rec/a.WAV" is written as
+// "rec/a.ondavo-part-<unique>". Such a name carries neither an input's nor
+// an output's extension, so a file left by a killed process is never taken
+// for either, and its owner can tell what it is.
+std::string TemporaryNameFor(const std::string& path, const std::string& unique);
 
 }  // namespace ondavo
 

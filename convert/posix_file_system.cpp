@@ -5,8 +5,11 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
+#include <random>
 
 #include "file_system.h"
+#include "stop_signals.h"
 
 namespace ondavo {
 namespace {
@@ -46,17 +49,7 @@ class PosixInputFile final : public InputFile {
   int Size(uint64_t* size) override {
     struct stat st;
     if (::fstat(fd_, &st) != 0) return errno;
-    if (S_ISREG(st.st_mode)) {
-      *size = static_cast<uint64_t>(st.st_size);
-      return 0;
-    }
-    // Block devices and the like: measure by seeking, then go back.
-    off_t here = ::lseek(fd_, 0, SEEK_CUR);
-    if (here < 0) return errno;
-    off_t end = ::lseek(fd_, 0, SEEK_END);
-    if (end < 0) return errno;
-    if (::lseek(fd_, here, SEEK_SET) < 0) return errno;
-    *size = static_cast<uint64_t>(end);
+    *size = static_cast<uint64_t>(st.st_size);
     return 0;
   }
 
@@ -99,30 +92,38 @@ class PosixOutputFile final : public OutputFile {
     return 0;
   }
 
-  int Truncate(uint64_t size) override {
-    return ::ftruncate(fd_, static_cast<off_t>(size)) == 0 ? 0 : errno;
-  }
-
   int Close() override { return CloseOnce(&fd_); }
 
  private:
   int fd_;
 };
 
-int OpenFd(const std::string& path, int flags, int* fd) {
+int OpenFd(const std::string& path, int flags, mode_t mode, int* fd) {
   do {
-    *fd = ::open(path.c_str(), flags | O_CLOEXEC, 0666);
+    *fd = ::open(path.c_str(), flags | O_CLOEXEC | O_NOCTTY, mode);
   } while (*fd < 0 && errno == EINTR);
   return *fd < 0 ? errno : 0;
+}
+
+// What stands at `path` as an input: a regular file, or why not.
+int InputKind(const struct stat& st) {
+  if (S_ISREG(st.st_mode)) return 0;
+  return S_ISDIR(st.st_mode) ? EISDIR : kNotRegularFile;
 }
 
 class PosixFileSystem final : public FileSystem {
  public:
   int OpenInput(const std::string& path, std::unique_ptr<InputFile>* file) override {
-    int fd;
-    if (int err = OpenFd(path, O_RDONLY, &fd)) return err;
+    // Looked at before opening: opening a FIFO waits for a writer, and
+    // opening a device can do things of its own.
     struct stat st;
-    int err = ::fstat(fd, &st) != 0 ? errno : (S_ISDIR(st.st_mode) ? EISDIR : 0);
+    if (::stat(path.c_str(), &st) != 0) return errno;
+    if (int err = InputKind(st)) return err;
+    // Non-blocking, should it have been swapped for a FIFO meanwhile.
+    int fd;
+    if (int err = OpenFd(path, O_RDONLY | O_NONBLOCK, 0, &fd)) return err;
+    int err = ::fstat(fd, &st) != 0 ? errno : InputKind(st);
+    if (err == 0 && ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) err = errno;
     if (err) {
       ::close(fd);
       return err;
@@ -131,28 +132,57 @@ class PosixFileSystem final : public FileSystem {
     return 0;
   }
 
-  int CreateOutput(const std::string& path, std::unique_ptr<OutputFile>* file) override {
-    int fd;
-    if (int err = OpenFd(path, O_WRONLY | O_CREAT | O_TRUNC, &fd)) return err;
-    file->reset(new PosixOutputFile(fd));
-    return 0;
-  }
-
-  int OpenForUpdate(const std::string& path, std::unique_ptr<OutputFile>* file) override {
-    int fd;
-    if (int err = OpenFd(path, O_RDWR, &fd)) return err;
-    if (::lseek(fd, 0, SEEK_END) < 0) {
-      int err = errno;
-      ::close(fd);
-      return err;
-    }
-    file->reset(new PosixOutputFile(fd));
-    return 0;
-  }
-
-  bool Exists(const std::string& path) override {
+  int CheckOutputName(const std::string& path, bool* exists) override {
     struct stat st;
-    return ::lstat(path.c_str(), &st) == 0;
+    *exists = false;
+    if (::lstat(path.c_str(), &st) != 0) return errno == ENOENT ? 0 : errno;
+    *exists = true;
+    if (S_ISLNK(st.st_mode)) return 0;
+    if (S_ISDIR(st.st_mode)) return EISDIR;
+    if (!S_ISREG(st.st_mode)) return kNotRegularFile;
+    // A file its owner made read-only is kept, as a plain write would be
+    // refused, although a rename in a writable folder could replace it.
+    return ::access(path.c_str(), W_OK) == 0 ? 0 : errno;
+  }
+
+  int CreateTemporary(const std::string& path, std::unique_ptr<OutputFile>* file,
+                      std::string* temporary) override {
+    std::random_device random;
+    int fd = -1;
+    for (int attempt = 0; fd < 0; ++attempt) {
+      char unique[16];
+      std::snprintf(unique, sizeof unique, "%06x", random() & 0xFFFFFFu);
+      *temporary = TemporaryNameFor(path, unique);
+      // 0666 less the umask: what a new file gets.
+      int err = OpenFd(*temporary, O_WRONLY | O_CREAT | O_EXCL, 0666, &fd);
+      if (err != 0 && (err != EEXIST || attempt == 100)) return err;
+    }
+    // A file being replaced passes on its permissions.
+    struct stat old_file, new_file;
+    if (::lstat(path.c_str(), &old_file) == 0 && S_ISREG(old_file.st_mode) &&
+        ::fstat(fd, &new_file) == 0 && (old_file.st_mode & 0777) != (new_file.st_mode & 0777)) {
+      if (::fchmod(fd, old_file.st_mode & 0777) != 0) {
+        int err = errno;
+        ::close(fd);
+        ::unlink(temporary->c_str());
+        return err;
+      }
+    }
+    SetUnfinishedFile(temporary->c_str());
+    file->reset(new PosixOutputFile(fd));
+    return 0;
+  }
+
+  int Rename(const std::string& from, const std::string& to) override {
+    int err = ::rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
+    SetUnfinishedFile(err == 0 ? nullptr : from.c_str());
+    return err;
+  }
+
+  int Remove(const std::string& path) override {
+    int err = ::unlink(path.c_str()) == 0 || errno == ENOENT ? 0 : errno;
+    SetUnfinishedFile(nullptr);
+    return err;
   }
 
   bool SameFile(const std::string& a, const std::string& b) override {

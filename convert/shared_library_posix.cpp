@@ -1,4 +1,7 @@
 #include <dlfcn.h>
+#include <sys/stat.h>
+
+#include <cstdlib>
 
 #include "shared_library.h"
 
@@ -10,9 +13,44 @@ const char kCodecLibraryName[] = "libVek.dylib";
 const char kCodecLibraryName[] = "libVek.so";
 #endif
 
+namespace {
+
+// The loader takes an empty or relative folder in LD_LIBRARY_PATH as one
+// under the current folder, where anybody who can write there could have
+// put a library of that name. Returns such a folder that holds `name`.
+std::string RelativeFolderHolding(const std::string& name) {
+  const char* list = std::getenv("LD_LIBRARY_PATH");
+  if (list == nullptr) return {};
+  std::string folders = list;
+  size_t start = 0;
+  while (start <= folders.size()) {
+    size_t end = folders.find_first_of(":;", start);
+    if (end == std::string::npos) end = folders.size();
+    std::string folder = folders.substr(start, end - start);
+    start = end + 1;
+    if (!folder.empty() && (folder[0] == '/' || folder[0] == '$')) continue;
+    std::string candidate = (folder.empty() ? std::string(".") : folder) + "/" + name;
+    struct stat st;
+    if (::stat(candidate.c_str(), &st) == 0) return folder.empty() ? "." : folder;
+  }
+  return {};
+}
+
+}  // namespace
+
 LibraryHandle LoadSharedLibrary(const std::string& name, std::string* error) {
-  // A bare name goes through LD_LIBRARY_PATH, the program's RUNPATH and the
-  // loader cache. RTLD_LOCAL keeps the codec's own symbols to itself.
+  if (name.find('/') == std::string::npos) {
+    std::string folder = RelativeFolderHolding(name);
+    if (!folder.empty()) {
+      *error = "LD_LIBRARY_PATH names the folder " + folder +
+               " relative to the current one, and it holds a " + name +
+               "; name folders there by their full paths";
+      return nullptr;
+    }
+  }
+  // A bare name goes through LD_LIBRARY_PATH, the program's RUNPATH (its own
+  // lib folder) and the system's folders. RTLD_LOCAL keeps the codec's own
+  // symbols to itself.
   LibraryHandle handle = ::dlopen(name.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (handle == nullptr) {
     const char* reason = ::dlerror();

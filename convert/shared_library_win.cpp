@@ -7,7 +7,13 @@ namespace ondavo {
 const char kCodecLibraryName[] = "Vek.dll";
 
 LibraryHandle LoadSharedLibrary(const std::string& name, std::string* error) {
-  HMODULE module = ::LoadLibraryA(name.c_str());
+  // The program's own folder, then the system's; never the current folder,
+  // where anybody who can write there could have put a library of that
+  // name. Libraries that load later, the codec's own included, keep clear
+  // of it too.
+  ::SetDllDirectoryW(L"");
+  HMODULE module = ::LoadLibraryExA(
+      name.c_str(), nullptr, LOAD_LIBRARY_SEARCH_APPLICATION_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32);
   if (module == nullptr) {
     DWORD code = ::GetLastError();
     char text[512] = {};

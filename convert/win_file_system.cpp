@@ -6,8 +6,10 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 
 #include "file_system.h"
+#include "stop_signals.h"
 
 namespace ondavo {
 namespace {
@@ -125,7 +127,7 @@ class WinOutputFile final : public OutputFile {
   // A positioned write moves a synchronous handle's file pointer, so the
   // append position is put back afterwards.
   int WriteAt(uint64_t offset, const void* data, size_t size) override {
-    uint64_t append_at;
+    uint64_t append_at = 0;
     if (int err = Position(handle_, &append_at)) return err;
     const char* p = static_cast<const char*>(data);
     size_t done = 0;
@@ -145,24 +147,15 @@ class WinOutputFile final : public OutputFile {
     return Seek(handle_, append_at);
   }
 
-  int Truncate(uint64_t size) override {
-    uint64_t append_at;
-    if (int err = Position(handle_, &append_at)) return err;
-    if (int err = Seek(handle_, size)) return err;
-    int err = ::SetEndOfFile(handle_) ? 0 : LastError();
-    int back = Seek(handle_, append_at);
-    return err ? err : back;
-  }
-
   int Close() override { return CloseOnce(&handle_); }
 
  private:
   HANDLE handle_;
 };
 
-int Open(const std::string& path, DWORD access, DWORD disposition, HANDLE* handle) {
-  *handle = ::CreateFileA(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                          disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+int Open(const std::string& path, DWORD access, DWORD share, DWORD disposition, HANDLE* handle) {
+  *handle = ::CreateFileA(path.c_str(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL,
+                          nullptr);
   return *handle == INVALID_HANDLE_VALUE ? LastError() : 0;
 }
 
@@ -189,33 +182,63 @@ class WinFileSystem final : public FileSystem {
     // Windows refuses to open a folder as a file with "access denied".
     if (IsFolder(path)) return EISDIR;
     HANDLE handle;
-    if (int err = Open(path, GENERIC_READ, OPEN_EXISTING, &handle)) return err;
+    if (int err =
+            Open(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING, &handle)) {
+      return err;
+    }
+    // Pipes, consoles and devices are not recordings.
+    if (::GetFileType(handle) != FILE_TYPE_DISK) {
+      ::CloseHandle(handle);
+      return kNotRegularFile;
+    }
     file->reset(new WinInputFile(handle));
     return 0;
   }
 
-  int CreateOutput(const std::string& path, std::unique_ptr<OutputFile>* file) override {
-    if (IsFolder(path)) return EISDIR;
-    HANDLE handle;
-    if (int err = Open(path, GENERIC_WRITE, CREATE_ALWAYS, &handle)) return err;
-    file->reset(new WinOutputFile(handle));
-    return 0;
-  }
-
-  int OpenForUpdate(const std::string& path, std::unique_ptr<OutputFile>* file) override {
-    HANDLE handle;
-    if (int err = Open(path, GENERIC_READ | GENERIC_WRITE, OPEN_EXISTING, &handle)) return err;
-    if (!::SetFilePointerEx(handle, LARGE_INTEGER{}, nullptr, FILE_END)) {
+  int CheckOutputName(const std::string& path, bool* exists) override {
+    DWORD attributes = ::GetFileAttributesA(path.c_str());
+    *exists = attributes != INVALID_FILE_ATTRIBUTES;
+    if (!*exists) {
       int err = LastError();
-      ::CloseHandle(handle);
-      return err;
+      return err == ENOENT ? 0 : err;
     }
+    if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return 0;  // a link: replaced, not followed
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY) return EISDIR;
+    if (attributes & FILE_ATTRIBUTE_DEVICE) return kNotRegularFile;
+    return (attributes & FILE_ATTRIBUTE_READONLY) ? EACCES : 0;
+  }
+
+  int CreateTemporary(const std::string& path, std::unique_ptr<OutputFile>* file,
+                      std::string* temporary) override {
+    HANDLE handle = INVALID_HANDLE_VALUE;
+    for (int attempt = 0; handle == INVALID_HANDLE_VALUE; ++attempt) {
+      char unique[16];
+      std::snprintf(unique, sizeof unique, "%06x",
+                    static_cast<unsigned>((::GetTickCount() * 2654435761u) ^
+                                          ::GetCurrentProcessId() ^ (attempt * 40503u)) &
+                        0xFFFFFFu);
+      *temporary = TemporaryNameFor(path, unique);
+      // Shared for deletion, so that a console closed under us can still
+      // remove it; it goes once this handle closes.
+      int err =
+          Open(*temporary, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, CREATE_NEW, &handle);
+      if (err != 0 && (::GetLastError() != ERROR_FILE_EXISTS || attempt == 100)) return err;
+    }
+    SetUnfinishedFile(temporary->c_str());
     file->reset(new WinOutputFile(handle));
     return 0;
   }
 
-  bool Exists(const std::string& path) override {
-    return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+  int Rename(const std::string& from, const std::string& to) override {
+    int err = ::MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) ? 0 : LastError();
+    SetUnfinishedFile(err == 0 ? nullptr : from.c_str());
+    return err;
+  }
+
+  int Remove(const std::string& path) override {
+    int err = ::DeleteFileA(path.c_str()) ? 0 : LastError();
+    SetUnfinishedFile(nullptr);
+    return err == ENOENT ? 0 : err;
   }
 
   bool SameFile(const std::string& a, const std::string& b) override {

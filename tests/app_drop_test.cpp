@@ -71,11 +71,28 @@ TEST_F(DropTest, SeveralFilesAreDecodedOneAfterAnother) {
                 ExpectMessage("3 files to Decode, one after another:\n" + a + "\n" + b + "\n" + c +
                               "\n\nLeft out, not .DVR:\n" + dir_ / "x.txt"),
                 ExpectMessage(Finished(dir_ / "a.WAV"), look),
-                ExpectMessage("Can't open file " + b + " ", look),
+                ExpectMessage("Can't open file " + b + " (No such file or directory)", look),
                 ExpectMessage(Finished(dir_ / "c.WAV"), look));
   std::vector<std::pair<wxString, size_t>> expected = {{a, 2}, {b, 1}, {c, 0}};
   EXPECT_EQ(seen, expected);
   EXPECT_EQ(fs::file_size(dir_ / "c.WAV"), 44u + 200u * 320u);
+}
+
+// Two recordings whose names agree up to the first dot would write one WAV.
+TEST_F(DropTest, OnlyTheFirstOfTwoDroppedFilesWithOneOutputIsDecoded) {
+  const wxString first = dir_ / "m 2024.03.05.DVR", second = dir_ / "m 2024.03.06.DVR";
+  WriteSilence(first.ToStdString(), 100);
+  WriteSilence(second.ToStdString(), 200);
+  wxTEST_DIALOG(RunModal(dialog_,
+                         [&] {
+                           EXPECT_TRUE(Drop(dialog_, {first, second}));
+                           SendCommand(dialog_, wxEVT_BUTTON, kIdDecode);
+                         }),
+                ExpectMessage("2 files to Decode, one after another:\n" + first + "\n" + second),
+                ExpectMessage(Finished(dir_ / "m 2024.WAV")),
+                ExpectMessage("File " + second + " is not converted: its output " +
+                              dir_ / "m 2024.WAV" + " is that of " + first));
+  EXPECT_EQ(fs::file_size(dir_ / "m 2024.WAV"), 44u + 100u * 320u);
 }
 
 // Events queued before a conversion starts are handled while it runs.

@@ -114,7 +114,7 @@ wxString TextOf(wxWindow& dialog, int id) {
 int ExpectMessage::OnInvoked(wxMessageDialog* box) const {
   EXPECT_EQ(box->GetMessage(), text_);
   if (then_) then_();
-  return wxID_OK;
+  return answer_;
 }
 
 wxString ExpectMessage::GetDefaultDescription() const {

@@ -57,12 +57,13 @@ void WriteSilence(const std::string& path, int frames);
 // The text of the field `id`.
 wxString TextOf(wxWindow& dialog, int id);
 
-// A message box with exactly `text`, answered with OK; `then` runs first,
-// while the box would be up.
+// A message box with exactly `text`, answered with `answer`; `then` runs
+// first, while the box would be up.
 class ExpectMessage : public wxExpectModalBase<wxMessageDialog, ExpectMessage> {
  public:
-  explicit ExpectMessage(const wxString& text, std::function<void()> then = {})
-      : text_(text), then_(std::move(then)) {}
+  explicit ExpectMessage(const wxString& text, std::function<void()> then = {},
+                         int answer = wxID_OK)
+      : text_(text), then_(std::move(then)), answer_(answer) {}
 
  protected:
   int OnInvoked(wxMessageDialog* box) const override;
@@ -71,6 +72,7 @@ class ExpectMessage : public wxExpectModalBase<wxMessageDialog, ExpectMessage> {
  private:
   wxString text_;
   std::function<void()> then_;
+  int answer_;
 };
 
 // The application of the tests: the real one, less the start-up that would

@@ -20,7 +20,7 @@
 namespace {
 
 using ondavo::testing::TempDir;
-using ondavo::testing::WriteSamples;
+using ondavo::testing::WriteBytes;
 namespace fs = std::filesystem;
 
 class WindowTest : public ::testing::Test {
@@ -145,9 +145,7 @@ TEST_F(WindowTest, CancellingTheChoiceEmptiesThePath) {
 
 // 1001 and 1002 have no control; they come as button or menu commands.
 TEST_F(WindowTest, EncodeCommandsArriveWithoutAControl) {
-  std::vector<int16_t> tone(32 * 100);
-  for (size_t i = 0; i < tone.size(); ++i) tone[i] = static_cast<int16_t>(8000 * std::sin(i * 0.1));
-  WriteSamples(dir_ / "tone.pcm", tone);
+  WriteBytes(dir_ / "tone.pcm", std::vector<uint8_t>(64 * 100, 0x11));
   chooser_answer_ = dir_ / "tone.pcm";
   const wxString coded = dir_ / "tone.DVR";
   const wxString finished = "Finish Vek Coder Encode.\nCreate of file " + coded + " ";
@@ -167,6 +165,26 @@ TEST_F(WindowTest, EncodeCommandsArriveWithoutAControl) {
   EXPECT_EQ(filters_.back(), "PCM File (*.pcm)|*.pcm");
 }
 
+// A .DVR file may be a recording: encode asks before it replaces one.
+TEST_F(WindowTest, EncodeAsksBeforeReplacingAFile) {
+  WriteBytes(dir_ / "memo.pcm", std::vector<uint8_t>(64 * 10, 0x11));
+  g_strPcmFile = dir_ / "memo.pcm";
+  const wxString coded = dir_ / "memo.DVR";
+  for (int answer : {wxID_NO, wxID_YES}) {
+    WriteBytes(dir_ / "memo.DVR", {'r', 'e', 'c'});
+    if (answer == wxID_NO) {
+      wxTEST_DIALOG(SendCommand(dialog_, wxEVT_BUTTON, kIdEncode),
+                    ExpectMessage(coded + " exists. Replace it?", {}, answer));
+      EXPECT_EQ(fs::file_size(dir_ / "memo.DVR"), 3u);
+    } else {
+      wxTEST_DIALOG(SendCommand(dialog_, wxEVT_BUTTON, kIdEncode),
+                    ExpectMessage(coded + " exists. Replace it?", {}, answer),
+                    ExpectMessage("Finish Vek Coder Encode.\nCreate of file " + coded + " "));
+      EXPECT_EQ(fs::file_size(dir_ / "memo.DVR"), 10u * 9u);
+    }
+  }
+}
+
 TEST_F(WindowTest, ContextMenuReachesEncodeAndAbout) {
   std::unique_ptr<wxMenu> menu = dialog_.CreateContextMenu();
   ASSERT_NE(menu->FindItem(kIdEncodePcmFile), nullptr);
@@ -176,7 +194,7 @@ TEST_F(WindowTest, ContextMenuReachesEncodeAndAbout) {
   EXPECT_EQ(menu->FindItem(kIdAbout)->GetItemLabelText(), "About Ondavo...");
 
   // The item chooses the PCM file, then encodes it.
-  WriteSamples(dir_ / "note.pcm", std::vector<int16_t>(64, 100));
+  WriteBytes(dir_ / "note.pcm", std::vector<uint8_t>(128, 100));
   chooser_answer_ = dir_ / "note.pcm";
   bool finished = false;
   wxTEST_DIALOG(RunModal(dialog_,

@@ -1,135 +1,353 @@
-// ondavo-cli as a user runs it: a real process, real files, the real codec.
+// ondavo-cli as a user runs it: a real process, real files, the real codec
+// library found as the installed program finds it.
+#include <signal.h>
+#include <sys/stat.h>
+
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cmath>
 #include <filesystem>
+#include <numeric>
+#include <thread>
 
 #include "test_support.h"
 
 namespace ondavo {
 namespace {
 
-using testing::DvrFile;
-using testing::Le32;
-using testing::ReadBytes;
-using testing::RunShell;
-using testing::SilenceFrames;
-using testing::TempDir;
-using testing::WriteBytes;
+using namespace testing;
 namespace fs = std::filesystem;
 
-TEST(CliDecodeTest, DecodesEachFileAndReportsOnStandardOutput) {
+std::string Finished(const std::string& wav) {
+  return "Finish Vek Coder Decode.\nCreate of file " + wav + " \n";
+}
+
+// True once `done` holds, or false after 20 s.
+bool WaitFor(const std::function<bool()>& done) {
+  for (int i = 0; i < 2000 && !done(); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  return done();
+}
+
+bool HasTemporaryFile(const TempDir& dir) {
+  for (const std::string& name : dir.Names()) {
+    if (name.find(".ondavo-part-") != std::string::npos) return true;
+  }
+  return false;
+}
+
+TEST(CliTest, DecodesEachFileAndReportsOnStandardOutput) {
   TempDir dir;
-  WriteBytes(dir / "a.DVR", DvrFile(8000, SilenceFrames(600)));
-  WriteBytes(dir / "b.DVR", DvrFile(11025, SilenceFrames(1)));
-  auto run = RunShell(testing::CliCommand() + " decode '" + (dir / "a.DVR") + "' '" +
-                      (dir / "b.DVR") + "'");
+  WriteBytes(dir / "a.DVR", DvrFile(8000, Frames(600, 0xE0)));
+  WriteBytes(dir / "b.DVR", DvrFile(11025, Frames(1, 0xE0)));
+  ProgramResult run = RunProgram(Cli({"decode", dir / "a.DVR", dir / "b.DVR"}));
   EXPECT_EQ(run.status, 0) << run.err;
-  EXPECT_EQ(run.out, "256 frames\r512 frames\rFinish Vek Coder Decode.\nCreate of file " +
-                         (dir / "a.WAV") + " \nFinish Vek Coder Decode.\nCreate of file " +
-                         (dir / "b.WAV") + " \n");
+  EXPECT_EQ(run.out,
+            "256 frames\r512 frames\r" + Finished(dir / "a.WAV") + Finished(dir / "b.WAV"));
   EXPECT_EQ(run.err, "2 converted, 0 skipped, 0 failed\n");
-  EXPECT_EQ(ReadBytes(dir / "a.WAV").size(), 44u + 600 * 320);
+  EXPECT_EQ(ReadBytes(dir / "a.WAV").size(), WavSize(600));
   EXPECT_EQ(Le32(ReadBytes(dir / "b.WAV"), 24), 11025u);
 }
 
-TEST(CliDecodeTest, QuietOptionMayFollowTheFiles) {
+TEST(CliTest, ExitStatusSaysHowTheRunWent) {
   TempDir dir;
-  WriteBytes(dir / "a.DVR", DvrFile(8000, SilenceFrames(600)));
-  auto run = RunShell(testing::CliCommand() + " decode '" + (dir / "a.DVR") + "' -q");
+  ASSERT_EQ(::mkfifo((dir / "fifo.DVR").c_str(), 0600), 0);
+  WriteBytes(dir / "short.DVR", {1, 2, 3});
+  fs::create_directory(dir / "folder.DVR");
+  struct Case {
+    std::vector<std::string> args;
+    int status;
+    std::string err;  // empty: anything
+  };
+  const Case cases[] = {
+      {{"decode", dir / "a.dvr"}, 2, "Choose file to Decode\n"},
+      {{"encode", dir / "a.raw"}, 2, "Choose *.pcm file to Encode\n"},
+      {{}, 2, ""},
+      {{"decode"}, 2, ""},
+      {{"decode", "--no-such-option", "x.DVR"}, 2, ""},
+      {{"transcode", "x.DVR"}, 2, ""},
+      {{"encode", "-n", "--force", "x.pcm"}, 2, ""},
+      {{"decode", dir / "none.DVR"},
+       1,
+       "Can't open file " + dir / "none.DVR" + " (No such file or directory)\n"},
+      {{"decode", dir / "fifo.DVR"},
+       1,
+       "Can't open file " + dir / "fifo.DVR" + " (Not a regular file)\n"},
+      {{"decode", dir / "folder.DVR"},
+       1,
+       "Can't open file " + dir / "folder.DVR" + " (Is a directory)\n"},
+      {{"decode", dir / "short.DVR"},
+       1,
+       "File " + dir / "short.DVR" +
+           " is not a coded voice recording (it ends inside its header)\n"},
+  };
+  for (const Case& c : cases) {
+    ProgramResult run = RunProgram(Cli(c.args));
+    EXPECT_EQ(run.status, c.status) << ::testing::PrintToString(c.args) << run.err;
+    if (!c.err.empty()) {
+      EXPECT_EQ(run.err, c.err);
+    }
+  }
+  EXPECT_EQ(dir.Names(), (std::vector<std::string>{"fifo.DVR", "folder.DVR", "short.DVR"}));
+}
+
+// A recorder's card: two folders of recordings and a file to be ignored.
+class CardTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    fs::create_directories(dir_ / "card/day1");
+    fs::create_directories(dir_ / "card/day2/late");
+    WriteBytes(dir_ / "card/day1/a.DVR", DvrFile(8000, Frames(3, 0xE1)));
+    WriteBytes(dir_ / "card/day2/b.DVR", DvrFile(8000, Frames(4, 0xE2)));
+    WriteBytes(dir_ / "card/day2/late/c.DVR", DvrFile(8000, Frames(5, 0xE3)));
+    WriteBytes(dir_ / "card/day2/notes.txt", {'h', 'i'});
+  }
+  TempDir dir_;
+};
+
+TEST_F(CardTest, RecursesIntoFoldersSerialOrParallelAlike) {
+  ProgramResult serial =
+      RunProgram(Cli({"decode", "-q", "-r", "-o", dir_ / "serial", dir_ / "card"}));
+  ProgramResult parallel =
+      RunProgram(Cli({"decode", "-r", "-j", "3", "-o", dir_ / "parallel", dir_ / "card"}));
+  EXPECT_EQ(serial.status, 0) << serial.err;
+  EXPECT_EQ(parallel.status, 0) << parallel.err;
+  const std::pair<std::string, int> outputs[] = {
+      {"day1/a.WAV", 3}, {"day2/b.WAV", 4}, {"day2/late/c.WAV", 5}};
+  for (const auto& [name, frames] : outputs) {
+    EXPECT_EQ(ReadBytes(dir_ / ("serial/" + name)).size(), WavSize(frames)) << name;
+    EXPECT_EQ(ReadBytes(dir_ / ("serial/" + name)), ReadBytes(dir_ / ("parallel/" + name)));
+    // Each file's finish message stands whole on its own lines.
+    EXPECT_NE(parallel.out.find(Finished(dir_ / ("parallel/" + name))), std::string::npos);
+  }
+  EXPECT_EQ(parallel.err, "3 converted, 0 skipped, 0 failed\n");
+  EXPECT_FALSE(fs::exists(dir_ / "card/day1/a.WAV"));
+}
+
+TEST_F(CardTest, NoClobberSkipsExistingOutputsSerialOrParallel) {
+  for (const char* jobs : {"1", "2"}) {
+    WriteBytes(dir_ / "card/day2/b.WAV", {'k', 'e', 'e', 'p'});
+    fs::remove(dir_ / "card/day1/a.WAV");
+    fs::remove(dir_ / "card/day2/late/c.WAV");
+    ProgramResult run = RunProgram(Cli({"decode", "-q", "-n", "-r", "-j", jobs, dir_ / "card"}));
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(ReadBytes(dir_ / "card/day2/b.WAV"), (std::vector<uint8_t>{'k', 'e', 'e', 'p'}));
+    EXPECT_NE(run.err.find("File " + dir_ / "card/day2/b.WAV" + " exists; not replaced\n"),
+              std::string::npos);
+    EXPECT_NE(run.err.find("2 converted, 1 skipped, 0 failed\n"), std::string::npos) << jobs;
+  }
+}
+
+// Two inputs of one run never write one output: the first is converted, the
+// later one fails and names both.
+TEST_F(CardTest, InputsThatWouldShareAnOutputAreNotBothConverted) {
+  fs::create_directories(dir_ / "card2/day1");
+  WriteBytes(dir_ / "card2/day1/a.DVR", DvrFile(8000, Frames(9, 0xE9)));
+  WriteBytes(dir_ / "m 2024.03.05.DVR", DvrFile(8000, Frames(3, 0xE5)));
+  WriteBytes(dir_ / "m 2024.03.06.DVR", DvrFile(8000, Frames(6, 0xE6)));
+  struct Case {
+    std::vector<std::string> args;
+    std::string later, output, first;
+  };
+  const Case cases[] = {
+      {{dir_ / "m 2024.03.05.DVR", dir_ / "m 2024.03.06.DVR"},
+       dir_ / "m 2024.03.06.DVR",
+       dir_ / "m 2024.WAV",
+       dir_ / "m 2024.03.05.DVR"},
+      {{"-r", "-j", "2", "-o", dir_ / "out", dir_ / "card", dir_ / "card2"},
+       dir_ / "card2/day1/a.DVR",
+       dir_ / "out/day1/a.WAV",
+       dir_ / "card/day1/a.DVR"},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> args = {"decode", "-q"};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    ProgramResult run = RunProgram(Cli(args));
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("File " + c.later + " is not converted: its output " + c.output +
+                           " is that of " + c.first + "\n"),
+              std::string::npos)
+        << run.err;
+    EXPECT_NE(run.err.find(" 0 skipped, 1 failed\n"), std::string::npos) << run.err;
+    // The first input's own samples, whole.
+    std::vector<uint8_t> wav = ReadBytes(c.output);
+    EXPECT_EQ(wav.size(), WavSize(3));
+  }
+  // One file named twice is one input.
+  ProgramResult twice =
+      RunProgram(Cli({"decode", "-q", dir_ / "card/day1/a.DVR", dir_ / "card/day1/../day1/a.DVR"}));
+  EXPECT_EQ(twice.status, 0) << twice.err;
+  EXPECT_EQ(twice.err, "");
+}
+
+TEST_F(CardTest, KeepTimeGivesTheOutputTheRecordingsDate) {
+  auto recorded = fs::file_time_type::clock::now() - std::chrono::hours(24 * 400);
+  fs::last_write_time(dir_ / "card/day1/a.DVR", recorded);
+  ProgramResult run = RunProgram(Cli({"decode", "-q", "--keep-time", dir_ / "card/day1/a.DVR"}));
   EXPECT_EQ(run.status, 0) << run.err;
-  EXPECT_EQ(run.out, "Finish Vek Coder Decode.\nCreate of file " + (dir / "a.WAV") + " \n");
+  EXPECT_EQ(fs::last_write_time(dir_ / "card/day1/a.WAV"), recorded);
 }
 
-TEST(CliDecodeTest, AFailedFileFailsTheRunButTheOthersAreConverted) {
+// A .DVR file may be a recording: encode replaces one only when forced.
+TEST(CliEncodeTest, NeverReplacesAFileUnlessForced) {
   TempDir dir;
-  WriteBytes(dir / "b.DVR", DvrFile(8000, SilenceFrames(3)));
-  auto run = RunShell(testing::CliCommand() + " decode -q '" + (dir / "a.DVR") + "' '" +
-                      (dir / "b.DVR") + "'");
-  EXPECT_EQ(run.status, 1);
-  EXPECT_EQ(run.err,
-            "Can't open file " + (dir / "a.DVR") + " \n1 converted, 0 skipped, 1 failed\n");
-  EXPECT_TRUE(fs::exists(dir / "b.WAV"));
-}
+  std::vector<uint8_t> pcm(300 * 64, 7);
+  WriteBytes(dir / "voice.pcm", pcm);
+  WriteBytes(dir / "voice.DVR", {'r', 'e', 'c'});
+  ProgramResult refused = RunProgram(Cli({"encode", dir / "voice.pcm"}));
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_EQ(refused.err, "File " + dir / "voice.DVR" + " exists; not replaced\n");
+  EXPECT_EQ(ReadBytes(dir / "voice.DVR"), (std::vector<uint8_t>{'r', 'e', 'c'}));
 
-TEST(CliDecodeTest, RefusedPathsAndBadUsageExitWith2) {
-  TempDir dir;
-  auto refused = RunShell(testing::CliCommand() + " decode '" + (dir / "a.dvr") + "'");
-  EXPECT_EQ(refused.status, 2);
-  EXPECT_EQ(refused.err, "Choose file to Decode\n");
-  EXPECT_EQ(RunShell(testing::CliCommand()).status, 2);
-  EXPECT_EQ(RunShell(testing::CliCommand() + " decode").status, 2);
-  EXPECT_EQ(RunShell(testing::CliCommand() + " decode --no-such-option x.DVR").status, 2);
-  EXPECT_EQ(RunShell(testing::CliCommand() + " transcode x.DVR").status, 2);
-}
-
-TEST(CliDecodeTest, HelpAndVersion) {
-  auto version = RunShell(testing::CliCommand() + " --version");
-  EXPECT_EQ(version.status, 0);
-  EXPECT_EQ(version.out, "ondavo-cli 1.0.0.1\n");
-  auto help = RunShell(testing::CliCommand() + " --help");
-  EXPECT_EQ(help.status, 0);
-  EXPECT_NE(help.out.find("decode"), std::string::npos);
-  EXPECT_NE(help.out.find("libVek.so"), std::string::npos);
-}
-
-TEST(CliDecodeTest, FileSizeLimitIsAFailureWithATrueHeader) {
-  TempDir dir;
-  WriteBytes(dir / "a.DVR", DvrFile(8000, SilenceFrames(2000)));
-  // ulimit -f counts 512-byte blocks in sh, 1024 in bash; either cuts the
-  // 640 KB output short. The program must not die of SIGXFSZ.
-  auto run = RunShell("ulimit -f 200 && exec " + testing::CliCommand() + " decode -q '" +
-                      (dir / "a.DVR") + "'");
-  EXPECT_EQ(run.status, 1);
-  EXPECT_EQ(run.err, "Can't write file " + (dir / "a.WAV") + " (File too large)\n");
-  EXPECT_EQ(run.out, "");
-  std::vector<uint8_t> wav = ReadBytes(dir / "a.WAV");
-  ASSERT_GT(wav.size(), 44u);
-  EXPECT_EQ((wav.size() - 44) % 320, 0u);
-  EXPECT_EQ(Le32(wav, 4), wav.size() - 8);
-  EXPECT_EQ(Le32(wav, 40), wav.size() - 44);
-}
-
-TEST(CliCodecTest, MissingCodecLibraryIsReportedAndNothingIsCreated) {
-  TempDir dir;
-  // A copy of the program away from its lib/ folder finds no codec.
-  fs::create_directory(dir.path() / "bin");
-  fs::copy_file(testing::BinDir() + "/ondavo-cli", dir / "bin/ondavo-cli");
-  WriteBytes(dir / "a.DVR", DvrFile(8000, SilenceFrames(3)));
-  auto run = RunShell("'" + (dir / "bin/ondavo-cli") + "' decode '" + (dir / "a.DVR") + "'");
-  EXPECT_EQ(run.status, 1);
-  EXPECT_EQ(run.err.rfind("Can't load codec library libVek.so (libVek.so: cannot open shared", 0),
-            0u)
-      << run.err;
-  EXPECT_FALSE(fs::exists(dir / "a.WAV"));
-}
-
-TEST(CliCodecTest, AnotherLibraryWithTheFiveEntryPointsDropsIn) {
-  TempDir dir;
-  fs::create_directory(dir.path() / "vendor");
-  fs::copy_file(testing::RecordingCodecPath(), dir / "vendor/libVek.so");
-  WriteBytes(dir / "a.DVR", DvrFile(8000, {0x80, 1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11,
-                                           12,   13, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23}));
-  auto run = RunShell("LD_LIBRARY_PATH='" + (dir / "vendor") + "' " + testing::CliCommand() +
-                      " decode '" + (dir / "a.DVR") + "'");
-  EXPECT_EQ(run.status, 0) << run.err;
-  // The recording codec writes the frame's first byte into each sample.
-  std::vector<uint8_t> wav = ReadBytes(dir / "a.WAV");
-  ASSERT_EQ(wav.size(), 44u + 320);
-  EXPECT_EQ(wav[45], 0x80);
-}
-
-TEST(CliEncodeTest, EncodesAndCountsBlocks) {
-  TempDir dir;
-  testing::WriteSamples(dir / "voice.pcm", std::vector<int16_t>(300 * 32, 1000));
-  auto run = RunShell(testing::CliCommand() + " encode '" + (dir / "voice.pcm") + "'");
-  EXPECT_EQ(run.status, 0) << run.err;
-  EXPECT_EQ(run.out, "256 frames\r512 frames\r600\nFinish Vek Coder Encode.\nCreate of file " +
-                         (dir / "voice.DVR") + " \n");
+  ProgramResult forced = RunProgram(Cli({"encode", "--force", dir / "voice.pcm"}));
+  EXPECT_EQ(forced.status, 0) << forced.err;
+  EXPECT_EQ(forced.out, "256 frames\r512 frames\r600\nFinish Vek Coder Encode.\nCreate of file " +
+                            dir / "voice.DVR" + " \n");
   EXPECT_EQ(ReadBytes(dir / "voice.DVR").size(), 300u * 9);
+}
 
-  auto refused = RunShell(testing::CliCommand() + " encode '" + (dir / "voice.raw") + "'");
-  EXPECT_EQ(refused.status, 2);
-  EXPECT_EQ(refused.err, "Choose *.pcm file to Encode\n");
+// A stopped run writes nothing: the earlier WAV stays, no partial file is
+// left, and the exit status tells the signal.
+TEST(CliStopTest, ASignalStopsTheRunAndWritesNothing) {
+  struct Case {
+    int signal;
+    const char* jobs;
+  };
+  for (Case c : {Case{SIGINT, "1"}, Case{SIGINT, "2"}, Case{SIGTERM, "1"}, Case{SIGHUP, "2"}}) {
+    SCOPED_TRACE(std::to_string(c.signal) + " with -j " + c.jobs);
+    TempDir dir;
+    fs::create_directory(dir / "codec");
+    fs::copy_file(RecordingCodecPath(), dir / "codec/libVek.so");
+    WriteBytes(dir / "a.DVR", DvrFile(8000, Frames(20000, 0xE0)));  // 20 s at 1 ms a frame
+    WriteBytes(dir / "b.DVR", DvrFile(8000, Frames(20000, 0xE0)));
+    WriteBytes(dir / "a.WAV", {'o', 'l', 'd'});
+    Program cli = Cli({"decode", "-q", "-j", c.jobs, dir / "a.DVR", dir / "b.DVR"});
+    cli.env = {"LD_LIBRARY_PATH=" + dir / "codec", "ONDAVO_TEST_CODEC_DELAY_US=1000"};
+    RunningProgram running(cli);
+    ASSERT_TRUE(WaitFor([&] { return HasTemporaryFile(dir); }));
+    running.Signal(c.signal);
+    ProgramResult run = running.Wait();
+    EXPECT_EQ(run.status, 128 + c.signal) << run.err;
+    EXPECT_NE(run.err.find("Stopped; nothing was written to file " + dir / "a.WAV"),
+              std::string::npos)
+        << run.err;
+    EXPECT_EQ(ReadBytes(dir / "a.WAV"), (std::vector<uint8_t>{'o', 'l', 'd'}));
+    EXPECT_EQ(dir.Names(),
+              (std::vector<std::string>{"a.DVR", "a.WAV", "b.DVR", "codec", "codec/libVek.so"}));
+  }
+}
+
+// A full disk, here a file-size limit, fails the run and leaves the WAV of
+// an earlier run as it was.
+TEST(CliStopTest, AFullDiskLeavesTheEarlierOutput) {
+  TempDir dir;
+  WriteBytes(dir / "a.DVR", DvrFile(8000, Frames(2000, 0xE0)));
+  ASSERT_EQ(RunProgram(Cli({"decode", "-q", dir / "a.DVR"})).status, 0);
+  std::vector<uint8_t> earlier = ReadBytes(dir / "a.WAV");
+  Program limited = Cli({"decode", "-q", dir / "a.DVR"});
+  limited.file_size_limit = 100000;
+  ProgramResult run = RunProgram(limited);
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err, "Can't write file " + dir / "a.WAV" +
+                         " (File too large)\nNothing was written to file " + dir / "a.WAV" + "\n");
+  EXPECT_EQ(ReadBytes(dir / "a.WAV"), earlier);
+  EXPECT_EQ(dir.Names(), (std::vector<std::string>{"a.DVR", "a.WAV"}));
+}
+
+// The codec is looked for in LD_LIBRARY_PATH, the program's own lib folder
+// and the system's, never in the current folder, where anybody could have
+// put one. The recording codec marks each sample with its frame's first
+// byte; the real one decodes silence frames into zeros.
+TEST(CliCodecTest, TheCodecComesOnlyFromWhereItMay) {
+  TempDir dir;
+  fs::create_directory(dir / "work");
+  fs::create_directory(dir / "vendor");
+  fs::create_directory(dir / "bin");
+  fs::copy_file(RecordingCodecPath(), dir / "work/libVek.so");
+  fs::copy_file(RecordingCodecPath(), dir / "vendor/libVek.so");
+  fs::copy_file(BinDir() + "/ondavo-cli", dir / "bin/ondavo-cli");
+  WriteBytes(dir / "work/a.DVR", DvrFile(8000, Frames(1, 0xE0)));
+  struct Case {
+    std::string program;
+    std::string env;
+    int status;
+    int sample;  // the second byte of the WAV's samples
+    std::string err;
+  };
+  const Case cases[] = {
+      {BinDir() + "/ondavo-cli", "", 0, 0, ""},
+      {BinDir() + "/ondavo-cli", "LD_LIBRARY_PATH=" + dir / "vendor", 0, 0xE0, ""},
+      {BinDir() + "/ondavo-cli", "LD_LIBRARY_PATH=:/nowhere", 1, -1,
+       "Can't load codec library libVek.so (LD_LIBRARY_PATH names the folder . relative to the "
+       "current one, and it holds a libVek.so; name folders there by their full paths)\n"},
+      {dir / "bin/ondavo-cli", "", 1, -1,
+       "Can't load codec library libVek.so (libVek.so: cannot open shared object file: No such "
+       "file or directory)\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.program + " " + c.env);
+    fs::remove(dir / "work/a.WAV");
+    Program cli{{c.program, "decode", "-q", "a.DVR"}};
+    if (!c.env.empty()) cli.env = {c.env};
+    cli.folder = dir / "work";
+    ProgramResult run = RunProgram(cli);
+    EXPECT_EQ(run.status, c.status) << run.err;
+    if (c.status != 0) {
+      EXPECT_EQ(run.err, c.err);
+      EXPECT_FALSE(fs::exists(dir / "work/a.WAV"));
+      continue;
+    }
+    std::vector<uint8_t> wav = ReadBytes(dir / "work/a.WAV");
+    ASSERT_EQ(wav.size(), WavSize(1));
+    EXPECT_EQ(wav[45], c.sample);
+  }
+}
+
+// Level of each 20 ms window in dB.
+std::vector<double> Envelope(const std::vector<uint8_t>& bytes, size_t start) {
+  std::vector<double> levels;
+  for (size_t at = start; at + 320 <= bytes.size(); at += 320) {
+    double energy = 0;
+    for (size_t i = at; i < at + 320; i += 2) {
+      double sample = static_cast<int16_t>(bytes[i] | bytes[i + 1] << 8);
+      energy += sample * sample;
+    }
+    levels.push_back(10 * std::log10(energy / 160 + 1));
+  }
+  return levels;
+}
+
+// Speech packed by vek-codec in each mode and decoded by ondavo-cli keeps its
+// loudness contour. Not byte for byte: the codec's float arithmetic is not
+// bit-exact across library versions or processors.
+TEST(CliRoundTripTest, SpeechKeepsItsEnvelopeInEveryMode) {
+  TempDir dir;
+  const std::string speech = TestDataDir() + "/speech.pcm";
+  const std::vector<double> before = Envelope(ReadBytes(speech), 0);
+  for (const char* mode : {"high", "mid", "low", "vbr"}) {
+    ProgramResult pack = RunProgram(
+        Program{{BinDir() + "/vek-codec", "pack", "--mode", mode, speech, dir / "s.DVR"}});
+    ASSERT_EQ(pack.status, 0) << pack.err;
+    ProgramResult decode = RunProgram(Cli({"decode", "-q", dir / "s.DVR"}));
+    ASSERT_EQ(decode.status, 0) << decode.err;
+    // The decoder's output lags its input by 52 samples.
+    std::vector<double> after = Envelope(ReadBytes(dir / "s.WAV"), 44 + 2 * 52);
+    size_t n = std::min(before.size(), after.size());
+    ASSERT_GE(n, before.size() - 1);
+    double mean_a = std::accumulate(before.begin(), before.begin() + n, 0.0) / n;
+    double mean_b = std::accumulate(after.begin(), after.begin() + n, 0.0) / n;
+    double ab = 0, aa = 0, bb = 0;
+    for (size_t i = 0; i < n; ++i) {
+      ab += (before[i] - mean_a) * (after[i] - mean_b);
+      aa += (before[i] - mean_a) * (before[i] - mean_a);
+      bb += (after[i] - mean_b) * (after[i] - mean_b);
+    }
+    // Measured here: 0.97 high, 0.94 mid, 0.92 vbr, 0.89 for the weak 11-byte mode.
+    EXPECT_GT(ab / std::sqrt(aa * bb), 0.8) << mode;
+    EXPECT_NEAR(mean_b, mean_a, 3.0) << mode;
+    fs::remove(dir / "s.WAV");
+  }
 }
 
 }  // namespace

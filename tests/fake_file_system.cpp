@@ -54,15 +54,8 @@ class FakeOutputFile : public OutputFile {
     Put(offset, data, size);
     return 0;
   }
-  int Truncate(uint64_t size) override {
-    if (fs_->truncate_error != 0) return fs_->truncate_error;
-    output_->size = size;
-    if (output_->head.size() > size) output_->head.resize(size);
-    return 0;
-  }
   int Close() override {
     output_->closed = true;
-    ++output_->closes;
     return fs_->close_error;
   }
 
@@ -93,6 +86,13 @@ void FakeFileSystem::AddInput(const std::string& path, std::vector<uint8_t> byte
   AddInput(path, shared->size(), [shared](uint64_t at) { return (*shared)[at]; });
 }
 
+void FakeFileSystem::AddFile(const std::string& path, std::vector<uint8_t> bytes) {
+  FakeOutput& file = files_[path];
+  file.size = bytes.size();
+  file.head = std::move(bytes);
+  file.closed = true;
+}
+
 int FakeFileSystem::OpenInput(const std::string& path, std::unique_ptr<InputFile>* file) {
   auto it = inputs_.find(path);
   if (it == inputs_.end()) return ENOENT;
@@ -100,19 +100,39 @@ int FakeFileSystem::OpenInput(const std::string& path, std::unique_ptr<InputFile
   return 0;
 }
 
-int FakeFileSystem::CreateOutput(const std::string& path, std::unique_ptr<OutputFile>* file) {
-  FakeOutput& output = outputs_[path];
-  output = FakeOutput{};
+int FakeFileSystem::CheckOutputName(const std::string& path, bool* exists) {
+  *exists = files_.count(path) != 0 || inputs_.count(path) != 0;
+  return 0;
+}
+
+int FakeFileSystem::CreateTemporary(const std::string& path, std::unique_ptr<OutputFile>* file,
+                                    std::string* temporary) {
+  *temporary = TemporaryNameFor(path, std::to_string(++created_));
+  FakeOutput& output = files_[*temporary];
   file->reset(new FakeOutputFile(&output, this));
   return 0;
 }
 
-int FakeFileSystem::OpenForUpdate(const std::string& path, std::unique_ptr<OutputFile>* file) {
-  auto it = outputs_.find(path);
-  if (refuse_update || it == outputs_.end()) return EACCES;
-  it->second.closed = false;
-  file->reset(new FakeOutputFile(&it->second, this));
+int FakeFileSystem::Rename(const std::string& from, const std::string& to) {
+  if (rename_error != 0) return rename_error;
+  auto node = files_.extract(from);
+  if (node.empty()) return ENOENT;
+  files_.erase(to);
+  node.key() = to;
+  files_.insert(std::move(node));
   return 0;
+}
+
+int FakeFileSystem::Remove(const std::string& path) {
+  if (remove_error != 0) return remove_error;
+  files_.erase(path);
+  return 0;
+}
+
+size_t FakeFileSystem::temporary_files() const {
+  size_t n = 0;
+  for (const auto& [path, file] : files_) n += path.find(".ondavo-part-") != std::string::npos;
+  return n;
 }
 
 }  // namespace ondavo::testing

@@ -1,9 +1,8 @@
 // A FileSystem in memory for fault tests: inputs made by a function (so a
 // 3 GiB input costs nothing), outputs kept in memory or only counted, and
 // failures set up in advance: a write that fails past a size (putting the
-// bytes before it), a close that fails, a read error at an offset, an input
-// that cannot be measured, a header patch or a truncate that fails, an output
-// that cannot be reopened.
+// bytes before it), a read error at an offset, an input that cannot be
+// measured, and a failing close, header patch, rename or removal.
 #ifndef ONDAVO_TESTS_FAKE_FILE_SYSTEM_H_
 #define ONDAVO_TESTS_FAKE_FILE_SYSTEM_H_
 
@@ -18,12 +17,11 @@
 
 namespace ondavo::testing {
 
-// An output as the fake disk holds it.
+// A file as the fake disk holds it.
 struct FakeOutput {
   std::vector<uint8_t> head;  // the first bytes, kept for reading back
   uint64_t size = 0;          // bytes on the fake disk
   bool closed = false;
-  int closes = 0;
 };
 
 class FakeFileSystem : public FileSystem {
@@ -31,28 +29,32 @@ class FakeFileSystem : public FileSystem {
   // `byte_at(offset)` gives the input's content; `size` its length.
   void AddInput(const std::string& path, uint64_t size, std::function<uint8_t(uint64_t)> byte_at);
   void AddInput(const std::string& path, std::vector<uint8_t> bytes);
+  // A file already at an output's name.
+  void AddFile(const std::string& path, std::vector<uint8_t> bytes);
 
-  // Failures.
-  uint64_t disk_space = UINT64_MAX;     // writes past this fail with ENOSPC
-  int write_error = 28;                 // errno for that (ENOSPC)
-  int close_error = 0;                  // errno returned by every output close
+  // Failures: errno values, 0 for none.
+  uint64_t disk_space = UINT64_MAX;     // writes past this fail with write_error
+  int write_error = 28;                 // ENOSPC
   uint64_t read_error_at = UINT64_MAX;  // reads reaching this offset fail with EIO
-  bool refuse_update = false;           // OpenForUpdate fails
-  int size_error = 0;                   // errno of every input's Size
-  int input_close_error = 0;            // errno returned by every input close
-  int write_at_error = 0;               // errno of every WriteAt; nothing is written
-  int truncate_error = 0;               // errno of every Truncate; the size stays
-  size_t keep_bytes = 4096;             // how much of each output to keep
+  int size_error = 0;                   // of every input's Size
+  int input_close_error = 0;
+  int close_error = 0;     // of every output's Close
+  int write_at_error = 0;  // of every WriteAt; nothing is written
+  int rename_error = 0;
+  int remove_error = 0;
+  size_t keep_bytes = 4096;  // how much of each file to keep
 
-  const FakeOutput& output(const std::string& path) { return outputs_.at(path); }
-  bool has_output(const std::string& path) const { return outputs_.count(path) != 0; }
+  // The files under their final names, and those still under temporary ones.
+  const FakeOutput& output(const std::string& path) const { return files_.at(path); }
+  bool has_output(const std::string& path) const { return files_.count(path) != 0; }
+  size_t temporary_files() const;
 
   int OpenInput(const std::string& path, std::unique_ptr<InputFile>* file) override;
-  int CreateOutput(const std::string& path, std::unique_ptr<OutputFile>* file) override;
-  int OpenForUpdate(const std::string& path, std::unique_ptr<OutputFile>* file) override;
-  bool Exists(const std::string& path) override {
-    return inputs_.count(path) != 0 || outputs_.count(path) != 0;
-  }
+  int CheckOutputName(const std::string& path, bool* exists) override;
+  int CreateTemporary(const std::string& path, std::unique_ptr<OutputFile>* file,
+                      std::string* temporary) override;
+  int Rename(const std::string& from, const std::string& to) override;
+  int Remove(const std::string& path) override;
   bool SameFile(const std::string& a, const std::string& b) override { return a == b; }
 
  private:
@@ -61,7 +63,9 @@ class FakeFileSystem : public FileSystem {
     std::function<uint8_t(uint64_t)> byte_at;
   };
   std::map<std::string, Input> inputs_;
-  std::map<std::string, FakeOutput> outputs_;
+  // Outputs by name, shared with the open files so a rename keeps them valid.
+  std::map<std::string, FakeOutput> files_;
+  int created_ = 0;
 };
 
 }  // namespace ondavo::testing

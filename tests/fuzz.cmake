@@ -1,15 +1,9 @@
-# Hostile input and failing files: fault tests, a replay of each fuzz
-# target's saved inputs in every build, and with ONDAVO_FUZZ the libFuzzer
-# targets themselves (scripts/fuzz-short, scripts/fuzz-long).
-
-ondavo_test(io_faults_tests ${CMAKE_CURRENT_LIST_DIR}/io_faults_test.cpp)
-
-add_executable(codec_faults_tests ${CMAKE_CURRENT_LIST_DIR}/codec_faults_test.cpp)
-target_link_libraries(codec_faults_tests PRIVATE Vek GTest::gtest_main)
-gtest_discover_tests(codec_faults_tests DISCOVERY_MODE PRE_TEST)
+# Hostile input: a replay of each fuzz target's saved inputs in every build,
+# and with ONDAVO_FUZZ the libFuzzer targets themselves (scripts/fuzz-short,
+# scripts/fuzz-long).
 
 set(ondavo_fuzz_dir ${CMAKE_CURRENT_LIST_DIR}/fuzz)
-set(ondavo_fuzz_targets decode_command vek_decode encode_command io_faults)
+set(ondavo_fuzz_targets io_faults vek_decode)
 
 # What a target needs besides its own source: the in-memory files, the
 # core, and the path of the codec it binds (it also links it, so the codec's

@@ -4,6 +4,9 @@
 // sample's index, and Encode returns the block's first 9 bytes, so tests can
 // follow every byte through the converter. A probe function, if set, runs at
 // every call, for instance to look at the files at that moment.
+//
+// Built also as a decoder alone and an encoder alone (RECORDING_DECODER_ONLY,
+// RECORDING_ENCODER_ONLY), as a vendor's partial library might be.
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -28,7 +31,7 @@ void Record(std::string call) {
   if (!g_counting_only) g_calls.push_back(std::move(call));
 }
 
-int FrameLength(unsigned char first) {
+[[maybe_unused]] int FrameLength(unsigned char first) {
   static const int kLengths[] = {11, 18, 24, 0};
   int length = kLengths[first >> 6];
   return length != 0 ? length : ((first >> 5) == 6 ? 4 : 2);
@@ -43,9 +46,18 @@ VEK_EXPORT void VEK_CALL vVek_Init_Dsp_Regs(void) {
   g_delay = std::chrono::microseconds(delay != nullptr ? std::atoi(delay) : 0);
   Record("dsp");
 }
+#ifndef RECORDING_DECODER_ONLY
 VEK_EXPORT void VEK_CALL vVek_Init_Encoder(void) {
   Record("enc");
 }
+VEK_EXPORT void VEK_CALL vVek_Encode(short* pcm, unsigned char* coded) {
+  Record("E");
+  std::memcpy(coded, pcm, kVekRecordBytes);
+  std::memset(coded + kVekRecordBytes, 0xEE, kVekEncodeBufferBytes - kVekRecordBytes);
+}
+#endif
+
+#ifndef RECORDING_ENCODER_ONLY
 VEK_EXPORT void VEK_CALL vVek_Init_Decoder(void) {
   Record("dec");
 }
@@ -66,12 +78,7 @@ VEK_EXPORT void VEK_CALL vVek_Decode(short* samples, unsigned char* frame) {
   }
   for (int i = 0; i < kVekFrameSamples; ++i) samples[i] = static_cast<short>(frame[0] * 256 + i);
 }
-
-VEK_EXPORT void VEK_CALL vVek_Encode(short* pcm, unsigned char* coded) {
-  Record("E");
-  std::memcpy(coded, pcm, kVekRecordBytes);
-  std::memset(coded + kVekRecordBytes, 0xEE, kVekEncodeBufferBytes - kVekRecordBytes);
-}
+#endif
 
 // For the tests.
 VEK_EXPORT const std::vector<std::string>* Recording_Calls() {

@@ -1,9 +1,13 @@
 #include "test_support.h"
 
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
-#include <cstdio>
+#include <cerrno>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -11,8 +15,10 @@
 
 namespace ondavo::testing {
 
+namespace fs = std::filesystem;
+
 TempDir::TempDir() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "ondavo-test-XXXXXX").string();
+  std::string pattern = (fs::temp_directory_path() / "ondavo-test-XXXXXX").string();
   if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
   path_ = pattern;
 }
@@ -20,11 +26,21 @@ TempDir::TempDir() {
 TempDir::~TempDir() {
   std::error_code ignored;
   // Tests may leave read-only folders behind; make them removable first.
-  for (auto& entry : std::filesystem::recursive_directory_iterator(path_, ignored)) {
-    std::filesystem::permissions(entry.path(), std::filesystem::perms::owner_all,
-                                 std::filesystem::perm_options::add, ignored);
+  for (auto& entry : fs::recursive_directory_iterator(path_, ignored)) {
+    if (!entry.is_symlink()) {
+      fs::permissions(entry.path(), fs::perms::owner_all, fs::perm_options::add, ignored);
+    }
   }
-  std::filesystem::remove_all(path_, ignored);
+  fs::remove_all(path_, ignored);
+}
+
+std::vector<std::string> TempDir::Names() const {
+  std::vector<std::string> names;
+  for (auto& entry : fs::recursive_directory_iterator(path_)) {
+    names.push_back(entry.path().lexically_relative(path_).string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
 }
 
 std::vector<uint8_t> ReadBytes(const std::string& path) {
@@ -40,22 +56,9 @@ void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
   if (!out.flush()) throw std::runtime_error("can't write " + path);
 }
 
-std::vector<int16_t> ReadSamples(const std::string& path, size_t skip_bytes) {
+std::string ReadText(const std::string& path) {
   std::vector<uint8_t> bytes = ReadBytes(path);
-  std::vector<int16_t> samples;
-  for (size_t i = skip_bytes; i + 1 < bytes.size(); i += 2) {
-    samples.push_back(static_cast<int16_t>(bytes[i] | (bytes[i + 1] << 8)));
-  }
-  return samples;
-}
-
-void WriteSamples(const std::string& path, const std::vector<int16_t>& samples) {
-  std::vector<uint8_t> bytes;
-  for (int16_t s : samples) {
-    bytes.push_back(static_cast<uint8_t>(s));
-    bytes.push_back(static_cast<uint8_t>(static_cast<uint16_t>(s) >> 8));
-  }
-  WriteBytes(path, bytes);
+  return {bytes.begin(), bytes.end()};
 }
 
 uint32_t Le32(const std::vector<uint8_t>& bytes, size_t offset) {
@@ -63,8 +66,20 @@ uint32_t Le32(const std::vector<uint8_t>& bytes, size_t offset) {
          static_cast<uint32_t>(bytes.at(offset + 3)) << 24;
 }
 
-uint16_t Le16(const std::vector<uint8_t>& bytes, size_t offset) {
-  return static_cast<uint16_t>(bytes.at(offset) | bytes.at(offset + 1) << 8);
+int FrameLength(uint8_t first) {
+  if (first < 0x40) return 11;
+  if (first < 0x80) return 18;
+  if (first < 0xC0) return 24;
+  return first < 0xE0 ? 4 : 2;
+}
+
+std::vector<uint8_t> Frames(int n, uint8_t first) {
+  std::vector<uint8_t> body;
+  for (int i = 0; i < n; ++i) {
+    body.push_back(first);
+    body.insert(body.end(), FrameLength(first) - 1, static_cast<uint8_t>(i));
+  }
+  return body;
 }
 
 std::vector<uint8_t> DvrFile(uint16_t rate, const std::vector<uint8_t>& body) {
@@ -77,39 +92,66 @@ std::vector<uint8_t> DvrFile(uint16_t rate, const std::vector<uint8_t>& body) {
   return file;
 }
 
-std::vector<uint8_t> SilenceFrames(int n, uint8_t payload) {
-  std::vector<uint8_t> body;
-  for (int i = 0; i < n; ++i) {
-    body.push_back(0xE0);
-    body.push_back(payload);
+RunningProgram::RunningProgram(const Program& program) {
+  std::vector<char*> argv;
+  for (const std::string& arg : program.args) argv.push_back(const_cast<char*>(arg.c_str()));
+  argv.push_back(nullptr);
+  const std::string out = output_ / "out", err = output_ / "err";
+  pid_ = ::fork();
+  if (pid_ != 0) return;
+  // The child: only calls that are safe after fork.
+  int in = ::open("/dev/null", O_RDONLY);
+  int out_fd = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  int err_fd = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  if (in < 0 || out_fd < 0 || err_fd < 0) ::_exit(126);
+  ::dup2(in, 0);
+  ::dup2(out_fd, 1);
+  ::dup2(err_fd, 2);
+  for (const std::string& setting : program.env) ::putenv(const_cast<char*>(setting.c_str()));
+  if (!program.folder.empty() && ::chdir(program.folder.c_str()) != 0) ::_exit(126);
+  if (program.file_size_limit != 0) {
+    struct rlimit limit = {program.file_size_limit, program.file_size_limit};
+    ::setrlimit(RLIMIT_FSIZE, &limit);
   }
-  return body;
+  // A test that stops the program signals it; nothing inherited may block that.
+  sigset_t none;
+  sigemptyset(&none);
+  ::sigprocmask(SIG_SETMASK, &none, nullptr);
+  ::execv(argv[0], argv.data());
+  ::_exit(127);
 }
 
-std::string CliCommand() {
-  return "'" + BinDir() + "/ondavo-cli'";
+RunningProgram::~RunningProgram() {
+  if (pid_ > 0) {
+    ::kill(pid_, SIGKILL);
+    ::waitpid(pid_, nullptr, 0);
+  }
 }
 
-namespace {
-
-std::string Slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+void RunningProgram::Signal(int signal) {
+  ::kill(pid_, signal);
 }
 
-}  // namespace
-
-ProgramResult RunShell(const std::string& command) {
-  TempDir dir;
-  std::string out = dir / "out", err = dir / "err";
-  std::string line = "(" + command + ") >'" + out + "' 2>'" + err + "' </dev/null";
-  int raw = std::system(line.c_str());
+ProgramResult RunningProgram::Wait() {
   ProgramResult result;
-  if (raw != -1 && WIFEXITED(raw)) result.status = WEXITSTATUS(raw);
-  if (raw != -1 && WIFSIGNALED(raw)) result.status = 128 + WTERMSIG(raw);
-  result.out = Slurp(out);
-  result.err = Slurp(err);
+  int status = 0;
+  while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
+  }
+  pid_ = -1;
+  if (WIFEXITED(status)) result.status = WEXITSTATUS(status);
+  if (WIFSIGNALED(status)) result.status = 128 + WTERMSIG(status);
+  result.out = ReadText(output_ / "out");
+  result.err = ReadText(output_ / "err");
   return result;
+}
+
+ProgramResult RunProgram(const Program& program) {
+  return RunningProgram(program).Wait();
+}
+
+Program Cli(std::vector<std::string> args) {
+  args.insert(args.begin(), BinDir() + "/ondavo-cli");
+  return Program(args);
 }
 
 std::string BinDir() {
@@ -123,6 +165,9 @@ std::string TestDataDir() {
 }
 std::string RecordingCodecPath() {
   return ONDAVO_RECORDING_CODEC;
+}
+std::string PartialCodecPath(CodecUse use) {
+  return use == CodecUse::kDecode ? ONDAVO_DECODER_CODEC : ONDAVO_ENCODER_CODEC;
 }
 
 }  // namespace ondavo::testing

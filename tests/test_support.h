@@ -1,6 +1,7 @@
-// Shared helpers for the tests: a temporary folder, whole-file reads and
-// writes, a host that records what a command tells it, and where the build
-// put the programs and libraries under test.
+// What the tests share: a temporary folder, whole-file reads and writes,
+// coded voice files made to order, a host that records what a command tells
+// it, the programs under test run as a user runs them, and where the build
+// put them.
 #ifndef ONDAVO_TESTS_TEST_SUPPORT_H_
 #define ONDAVO_TESTS_TEST_SUPPORT_H_
 
@@ -9,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "codec_binding.h"
 #include "conversion_host.h"
 
 namespace ondavo::testing {
@@ -21,6 +23,8 @@ class TempDir {
   ~TempDir();
   const std::filesystem::path& path() const { return path_; }
   std::string operator/(const std::string& name) const { return (path_ / name).string(); }
+  // The names in the folder and below it, sorted, relative to it.
+  std::vector<std::string> Names() const;
 
  private:
   std::filesystem::path path_;
@@ -28,24 +32,26 @@ class TempDir {
 
 std::vector<uint8_t> ReadBytes(const std::string& path);
 void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes);
-std::vector<int16_t> ReadSamples(const std::string& path, size_t skip_bytes = 0);
-void WriteSamples(const std::string& path, const std::vector<int16_t>& samples);
-
+std::string ReadText(const std::string& path);
 uint32_t Le32(const std::vector<uint8_t>& bytes, size_t offset);
-uint16_t Le16(const std::vector<uint8_t>& bytes, size_t offset);
 
+// A coded frame's length by its first byte, written out apart from the
+// converter's own table: 00: 11, 01: 18, 10: 24, 110: 4, 111: 2.
+int FrameLength(uint8_t first);
+// `n` frames of the type `first`, each filled with its own index.
+std::vector<uint8_t> Frames(int n, uint8_t first);
 // A coded voice file: the 14-byte header with `rate` at bytes 8-9, then `body`.
 std::vector<uint8_t> DvrFile(uint16_t rate, const std::vector<uint8_t>& body);
-// `n` two-byte silence frames, each with `payload` as its second byte.
-std::vector<uint8_t> SilenceFrames(int n, uint8_t payload = 0);
-
-// The command line under test, quoted for a shell.
-std::string CliCommand();
+// What a WAV of `frames` decoded frames holds: its length.
+constexpr uint64_t WavSize(uint64_t frames) {
+  return 44 + 320 * frames;
+}
 
 // One message as a host saw it.
 struct Message {
   std::string text;
   MessageKind kind;
+  bool operator==(const Message&) const = default;
 };
 
 // A host that answers with a fixed path and records everything else.
@@ -67,19 +73,44 @@ class RecordingHost : public ConversionHost {
   std::string path_;
 };
 
-// Runs a program with `sh -c`, capturing its standard output and error.
+// A program run as a user runs it: no shell, standard input empty.
+struct Program {
+  explicit Program(std::vector<std::string> arguments) : args(std::move(arguments)) {}
+  std::vector<std::string> args;  // args[0] is the program's path
+  std::vector<std::string> env;   // "NAME=value", added to the tests' own
+  std::string folder;             // where it runs; empty for here
+  uint64_t file_size_limit = 0;   // bytes any file may reach; 0 for no limit
+};
 struct ProgramResult {
   int status = -1;  // exit status, or 128 + signal
   std::string out;
   std::string err;
 };
-ProgramResult RunShell(const std::string& command);
+ProgramResult RunProgram(const Program& program);
+
+// A program started in the background, for signalling it while it runs.
+class RunningProgram {
+ public:
+  explicit RunningProgram(const Program& program);
+  ~RunningProgram();
+  void Signal(int signal);
+  ProgramResult Wait();
+
+ private:
+  int pid_ = -1;
+  TempDir output_;
+};
+
+// ondavo-cli, with these arguments.
+Program Cli(std::vector<std::string> args);
 
 // Where the build put things.
 std::string BinDir();
 std::string LibDir();
 std::string TestDataDir();
 std::string RecordingCodecPath();
+// The recording codec with only the decoder's or only the encoder's entry points.
+std::string PartialCodecPath(CodecUse use);
 
 }  // namespace ondavo::testing
 

@@ -1,0 +1,27 @@
+#include "output_claims.h"
+
+#include <filesystem>
+
+#include "messages.h"
+
+namespace ondavo {
+
+namespace fs = std::filesystem;
+
+std::string OutputClaims::Key(const std::string& path) {
+  std::error_code error;
+  fs::path absolute = fs::absolute(path, error);
+  if (error) return fs::path(path).lexically_normal().string();
+  absolute = absolute.lexically_normal();
+  fs::path folder = fs::weakly_canonical(absolute.parent_path(), error);
+  if (error) return absolute.string();
+  return (folder / absolute.filename()).string();
+}
+
+std::string OutputClaims::Claim(const std::string& input, const std::string& output) {
+  auto [it, taken] = first_input_.try_emplace(Key(output), input);
+  if (taken) return {};
+  return CollisionMessage(input, output, it->second);
+}
+
+}  // namespace ondavo

@@ -1,0 +1,30 @@
+// What the signals that end a program (SIGINT, SIGTERM, SIGHUP) do to the
+// output a conversion is writing under its temporary name: it is removed
+// before the program ends, so no partial file is left behind.
+#ifndef ONDAVO_CONVERT_STOP_SIGNALS_H_
+#define ONDAVO_CONVERT_STOP_SIGNALS_H_
+
+#include <csignal>
+
+namespace ondavo {
+
+// The command line's way. The first signal stores its number in `*stop`,
+// and the conversion under way stops after its current frame and cleans up
+// after itself; a second signal ends the program at once. `*from_terminal`
+// says whether the first came from the terminal, which sends it to the
+// whole process group.
+void StopOnSignals(volatile std::sig_atomic_t* stop, volatile std::sig_atomic_t* from_terminal);
+
+// The window's way: a signal ends the program at once.
+void EndOnSignals();
+
+// The file that a signal which ends the program removes first; null for
+// none. The file system calls this around its temporary files.
+void SetUnfinishedFile(const char* path);
+// Removes it now, for an ending the program learns of otherwise (a
+// desktop session that ends). Safe in a signal handler.
+void RemoveUnfinishedFile();
+
+}  // namespace ondavo
+
+#endif  // ONDAVO_CONVERT_STOP_SIGNALS_H_
