@@ -1,5 +1,6 @@
 #include "batch.h"
 
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -33,6 +34,7 @@ void Count(MessageKind kind, Tally* tally) {
       ++tally->refused;
       break;
     case MessageKind::kFailed:
+    case MessageKind::kWarning:  // never an outcome
       ++tally->failed;
       break;
   }
@@ -40,7 +42,7 @@ void Count(MessageKind kind, Tally* tally) {
 
 // One conversion, its messages on `out` and `err`.
 MessageKind RunOne(const Job& job, const BatchOptions& options, std::FILE* out, std::FILE* err,
-                   bool show_progress) {
+                   bool show_progress, bool show_counts) {
   if (!job.output_folder.empty()) {
     std::error_code error;
     fs::create_directories(job.output_folder, error);
@@ -50,9 +52,9 @@ MessageKind RunOne(const Job& job, const BatchOptions& options, std::FILE* out, 
       return MessageKind::kFailed;
     }
   }
-  TerminalHost host(job.input, show_progress, out, err);
+  TerminalHost host(job.input, show_progress, options.quiet, out, err);
   ConversionOptions conversion;
-  conversion.frame_counts = options.quiet ? nullptr : out;
+  conversion.frame_counts = show_counts ? out : nullptr;
   conversion.output_folder = job.output_folder;
   conversion.existing_output = options.existing_output;
   conversion.stop_request = options.stop_request;
@@ -70,6 +72,13 @@ MessageKind RunOne(const Job& job, const BatchOptions& options, std::FILE* out, 
     }
   }
   return outcome;
+}
+
+// Standard output and standard error are one terminal.
+bool SameTerminal() {
+  struct stat out, err;
+  return ::isatty(STDOUT_FILENO) && ::isatty(STDERR_FILENO) && ::fstat(STDOUT_FILENO, &out) == 0 &&
+         ::fstat(STDERR_FILENO, &err) == 0 && out.st_rdev == err.st_rdev;
 }
 
 bool CopyStream(std::FILE* from, std::FILE* to) {
@@ -124,7 +133,7 @@ Tally RunInParallel(const std::vector<Job>& jobs, const BatchOptions& options) {
       std::fflush(nullptr);
       pid_t pid = ::fork();
       if (pid == 0) {
-        MessageKind kind = RunOne(jobs[next], options, child.out, child.err, false);
+        MessageKind kind = RunOne(jobs[next], options, child.out, child.err, false, !options.quiet);
         std::fflush(nullptr);
         ::_exit(kind == MessageKind::kFinished  ? kChildFinished
                 : kind == MessageKind::kSkipped ? kChildSkipped
@@ -184,10 +193,12 @@ Tally RunBatch(const std::vector<Job>& jobs, const BatchOptions& options) {
   Tally tally;
   OutputClaims claims;
   const bool show_progress = !options.quiet && ::isatty(STDERR_FILENO);
+  // On one terminal the counts would write over the progress: it shows alone.
+  const bool show_counts = !options.quiet && !(show_progress && SameTerminal());
   for (const Job& job : jobs) {
     if (options.stop_request != nullptr && *options.stop_request != 0) break;
     if (!ClaimOutput(job, options, &claims, &tally)) continue;
-    Count(RunOne(job, options, stdout, stderr, show_progress), &tally);
+    Count(RunOne(job, options, stdout, stderr, show_progress, show_counts), &tally);
   }
   return tally;
 }

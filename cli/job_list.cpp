@@ -1,6 +1,7 @@
 #include "job_list.h"
 
 #include <algorithm>
+#include <cctype>
 #include <filesystem>
 #include <set>
 #include <system_error>
@@ -23,19 +24,37 @@ std::string FolderFor(const JobListOptions& options, const fs::path& relative_fo
   return (fs::path(options.output_root) / relative_folder).lexically_normal().string();
 }
 
+std::string Lower(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return text;
+}
+
 void AddFolder(const std::string& root, const JobListOptions& options, std::vector<Job>* jobs,
-               std::vector<std::string>* problems) {
+               std::vector<std::string>* problems, std::vector<std::string>* notes) {
   std::vector<fs::path> found;
+  std::vector<std::string> other_case;  // a.dvr: the command takes only .DVR
   std::error_code error;
   fs::recursive_directory_iterator it(root, fs::directory_options::skip_permission_denied, error);
   for (; !error && it != fs::recursive_directory_iterator(); it.increment(error)) {
-    if (it->is_regular_file() && EndsWith(it->path().filename().string(), options.extension)) {
+    if (!it->is_regular_file()) continue;
+    const std::string name = it->path().filename().string();
+    if (EndsWith(name, options.extension)) {
       found.push_back(it->path());
+    } else if (EndsWith(Lower(name), Lower(options.extension))) {
+      other_case.push_back(it->path().string());
     }
   }
   if (error) {
     problems->push_back("Can't search folder " + root + " (" + error.message() + ")");
     return;
+  }
+  if (found.empty()) {
+    std::string note = "No " + options.extension + " files under " + root;
+    std::sort(other_case.begin(), other_case.end());
+    for (size_t i = 0; i < other_case.size(); ++i) {
+      note += (i == 0 ? " (left out: " : ", ") + other_case[i];
+    }
+    notes->push_back(other_case.empty() ? note : note + ")");
   }
   std::sort(found.begin(), found.end());
   for (const fs::path& path : found) {
@@ -47,12 +66,12 @@ void AddFolder(const std::string& root, const JobListOptions& options, std::vect
 }  // namespace
 
 std::vector<Job> ListJobs(const std::vector<std::string>& paths, const JobListOptions& options,
-                          std::vector<std::string>* problems) {
+                          std::vector<std::string>* problems, std::vector<std::string>* notes) {
   std::vector<Job> found;
   for (const std::string& path : paths) {
     std::error_code error;
     if (options.recursive && fs::is_directory(path, error)) {
-      AddFolder(path, options, &found, problems);
+      AddFolder(path, options, &found, problems, notes);
     } else {
       found.push_back({path, FolderFor(options, {})});
     }

@@ -23,9 +23,10 @@ struct JobListOptions {
 
 // Paths are kept in the order given; a folder's files come sorted by path.
 // Each file is listed once, however many times the paths reach it.
-// Folders that cannot be searched are listed in `*problems` as messages.
+// Folders that cannot be searched are listed in `*problems` as messages, and
+// folders that hold no input in `*notes`.
 std::vector<Job> ListJobs(const std::vector<std::string>& paths, const JobListOptions& options,
-                          std::vector<std::string>* problems);
+                          std::vector<std::string>* problems, std::vector<std::string>* notes);
 
 }  // namespace ondavo
 

@@ -55,7 +55,8 @@ CLI::App* AddCommand(CLI::App& app, const char* name, const char* about, const c
                      Settings* settings) {
   CLI::App* command = app.add_subcommand(name, about);
   command->add_option("PATH", settings->paths, files)->required();
-  command->add_flag("-q,--quiet", settings->quiet, "No frame counts, no progress");
+  command->add_flag("-q,--quiet", settings->quiet,
+                    "Print nothing but failures: no messages, counts or progress");
   command->add_flag("-r,--recursive", settings->recursive,
                     "Search folders among the paths for input files");
   command
@@ -85,11 +86,21 @@ int main(int argc, char** argv) {
   Settings settings;
   CLI::App* decode = AddCommand(app, "decode", "Decode each FILE.DVR into FILE.WAV",
                                 "Coded voice files (.DVR), or folders with -r", &settings);
+  decode->footer(
+      "Each rec/a.DVR gives rec/a.WAV beside it (or in the -o folder): the file name is cut at "
+      "its first dot and WAV put in its place, so rec/a.b.DVR also gives rec/a.WAV. An "
+      "existing WAV is replaced unless -n is given. A last frame cut short is left out, with a "
+      "warning.");
   CLI::App* encode =
       AddCommand(app, "encode", "Encode each FILE.pcm into 9-byte records in FILE.DVR",
                  "Raw 16-bit mono PCM files (.pcm), or folders with -r", &settings);
   // A .DVR file may be a recording: an encode replaces one only when told.
   encode->add_flag("-f,--force", settings.force, "Replace existing .DVR files");
+  encode->footer(
+      "Each rec/voice.pcm gives rec/voice.DVR beside it (or in the -o folder), the file name cut "
+      "at its first dot: 9-byte records, one per 32 samples, with no header. decode does not "
+      "read such a file; vek-codec unpack does. An existing .DVR file is never replaced "
+      "without --force.");
   app.footer(
       "Exit status: 0 when every file finished or was skipped, 1 when any failed, 2 for a usage "
       "error or a refused path, 130 after Ctrl-C.\nThe codec library (" +
@@ -106,10 +117,11 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "ondavo-cli: --force and --no-clobber contradict each other\n");
     return kExitUsage;
   }
-  std::vector<std::string> problems;
+  std::vector<std::string> problems, notes;
   ondavo::JobListOptions list_options{settings.recursive, decoding ? ".DVR" : ".pcm",
                                       settings.output_root};
-  std::vector<ondavo::Job> jobs = ondavo::ListJobs(settings.paths, list_options, &problems);
+  std::vector<ondavo::Job> jobs = ondavo::ListJobs(settings.paths, list_options, &problems, &notes);
+  for (const std::string& note : notes) std::fprintf(stderr, "%s\n", note.c_str());
   for (const std::string& problem : problems) std::fprintf(stderr, "%s\n", problem.c_str());
 
   ondavo::BindCodecLibrary();
@@ -127,7 +139,10 @@ int main(int argc, char** argv) {
   ondavo::Tally tally = ondavo::RunBatch(jobs, options);
   tally.failed += static_cast<int>(problems.size());
 
-  if (jobs.size() + problems.size() > 1 || g_stop_request) {
+  // Quiet, a run that went well says nothing at all.
+  const bool several = jobs.size() + problems.size() > 1;
+  const bool trouble = tally.failed + tally.refused > 0;
+  if ((several && (!settings.quiet || trouble)) || g_stop_request) {
     std::fprintf(stderr, "%d converted, %d skipped, %d failed\n", tally.converted, tally.skipped,
                  tally.failed + tally.refused);
   }

@@ -3,11 +3,13 @@
 namespace ondavo {
 
 void TerminalHost::ShowMessage(const std::string& text, MessageKind kind) {
+  if (kind != MessageKind::kWarning) outcome_ = kind;
+  const bool trouble = kind == MessageKind::kFailed || kind == MessageKind::kRefused;
+  if (quiet_ && !trouble) return;
   ClearProgress();
   std::FILE* stream = kind == MessageKind::kFinished ? out_ : err_;
   std::fprintf(stream, "%s\n", text.c_str());
   std::fflush(stream);
-  outcome_ = kind;
 }
 
 void TerminalHost::SetProgressPosition(int percent) {

@@ -1,6 +1,7 @@
 // Runs a conversion in a terminal: the path comes from the command line,
 // finished messages go to standard output and the others to standard error,
-// and the progress shows on standard error when that is a terminal.
+// and the progress shows on standard error when that is a terminal. Quiet,
+// it tells only what went wrong.
 #ifndef ONDAVO_CLI_TERMINAL_HOST_H_
 #define ONDAVO_CLI_TERMINAL_HOST_H_
 
@@ -14,16 +15,20 @@ namespace ondavo {
 
 class TerminalHost final : public ConversionHost {
  public:
-  TerminalHost(std::string path, bool show_progress, std::FILE* out = stdout,
+  TerminalHost(std::string path, bool show_progress, bool quiet, std::FILE* out = stdout,
                std::FILE* err = stderr)
-      : path_(std::move(path)), show_progress_(show_progress), out_(out), err_(err) {}
+      : path_(std::move(path)),
+        show_progress_(show_progress),
+        quiet_(quiet),
+        out_(out),
+        err_(err) {}
 
   std::string ChosenPath() override { return path_; }
   void ShowMessage(const std::string& text, MessageKind kind) override;
   void SetProgressPosition(int percent) override;
   void PumpMessages() override {}
 
-  // The kind of the last message, which says how the run ended.
+  // The kind of the last message but a warning: how the run ended.
   std::optional<MessageKind> outcome() const { return outcome_; }
 
  private:
@@ -31,6 +36,7 @@ class TerminalHost final : public ConversionHost {
 
   std::string path_;
   bool show_progress_;
+  bool quiet_;
   std::FILE* out_;
   std::FILE* err_;
   bool progress_shown_ = false;

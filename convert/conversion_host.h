@@ -10,13 +10,14 @@
 
 namespace ondavo {
 
-// Why a message is shown; a window shows them all alike, a terminal sends
-// the finished ones to standard output and the rest to standard error.
+// Why a message is shown; a window shows them alike, a terminal sends the
+// finished ones to standard output and the rest to standard error.
 enum class MessageKind {
   kFinished,  // the conversion is done and its output complete
   kRefused,   // nothing suitable was chosen; nothing was opened
   kFailed,    // something went wrong; see the text
   kSkipped,   // the output exists and the run was asked not to replace it
+  kWarning,   // the run goes on, but the user should know; another message follows
 };
 
 class ConversionHost {

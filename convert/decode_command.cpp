@@ -58,13 +58,17 @@ int DecodeCommand(ConversionHost& host, const ConversionOptions& options) {
   short samples[kDvrFrameSamples];
   const bool header_complete = header_read == static_cast<size_t>(kDvrHeaderSize);
   bool too_long = false;
+  bool cut_short = false;
   while (header_complete) {
     uint64_t frame_start = reader.consumed();
     if (reader.Read(frame, 1) == 0) break;
     size_t rest = static_cast<size_t>(DvrFrameLength(frame[0]) - 1);
     // A frame cut short by the end of the file is dropped: its missing bytes
     // would be guesswork.
-    if (reader.Read(frame + 1, rest) < rest) break;
+    if (reader.Read(frame + 1, rest) < rest) {
+      cut_short = reader.error() == 0;
+      break;
+    }
     if (frames == kMaxWavFrames) {
       too_long = true;
       break;
@@ -102,6 +106,8 @@ int DecodeCommand(ConversionHost& host, const ConversionOptions& options) {
                            " frames, as many as a WAV file can");
   }
   progress.Finish();
+  if (cut_short)
+    host.ShowMessage(FormatMessage(kCutFrameWarning, run.input_path()), MessageKind::kWarning);
   return run.Finish(kDecodeFinished);
 }
 

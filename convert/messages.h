@@ -14,6 +14,8 @@ inline constexpr char kExistsMessage[] = "File %s exists; not replaced";
 inline constexpr char kStoppedMessage[] = "Stopped; nothing was written to file %s";
 inline constexpr char kNothingWrittenMessage[] = "Nothing was written to file %s";
 inline constexpr char kReplaceQuestion[] = "%s exists. Replace it?";
+inline constexpr char kCutFrameWarning[] =
+    "File %s ends in a frame cut short; that frame was left out";
 
 // "%s" in `pattern` replaced by `path`.
 std::string FormatMessage(const char* pattern, const std::string& path);

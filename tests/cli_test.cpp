@@ -48,6 +48,10 @@ TEST(CliTest, DecodesEachFileAndReportsOnStandardOutput) {
   EXPECT_EQ(run.err, "2 converted, 0 skipped, 0 failed\n");
   EXPECT_EQ(ReadBytes(dir / "a.WAV").size(), WavSize(600));
   EXPECT_EQ(Le32(ReadBytes(dir / "b.WAV"), 24), 11025u);
+  // Quiet, a run that goes well says nothing at all.
+  ProgramResult quiet = RunProgram(Cli({"decode", dir / "a.DVR", "-q", dir / "b.DVR"}));
+  EXPECT_EQ(quiet.status, 0) << quiet.err;
+  EXPECT_EQ(quiet.out + quiet.err, "");
 }
 
 TEST(CliTest, ExitStatusSaysHowTheRunWent) {
@@ -55,6 +59,8 @@ TEST(CliTest, ExitStatusSaysHowTheRunWent) {
   ASSERT_EQ(::mkfifo((dir / "fifo.DVR").c_str(), 0600), 0);
   WriteBytes(dir / "short.DVR", {1, 2, 3});
   fs::create_directory(dir / "folder.DVR");
+  fs::create_directory(dir / "card");
+  WriteBytes(dir / "card/a.dvr", {1});
   struct Case {
     std::vector<std::string> args;
     int status;
@@ -77,6 +83,9 @@ TEST(CliTest, ExitStatusSaysHowTheRunWent) {
       {{"decode", dir / "folder.DVR"},
        1,
        "Can't open file " + dir / "folder.DVR" + " (Is a directory)\n"},
+      {{"decode", "-r", dir / "card"},
+       0,
+       "No .DVR files under " + dir / "card" + " (left out: " + dir / "card/a.dvr" + ")\n"},
       {{"decode", dir / "short.DVR"},
        1,
        "File " + dir / "short.DVR" +
@@ -89,7 +98,8 @@ TEST(CliTest, ExitStatusSaysHowTheRunWent) {
       EXPECT_EQ(run.err, c.err);
     }
   }
-  EXPECT_EQ(dir.Names(), (std::vector<std::string>{"fifo.DVR", "folder.DVR", "short.DVR"}));
+  EXPECT_EQ(dir.Names(), (std::vector<std::string>{"card", "card/a.dvr", "fifo.DVR", "folder.DVR",
+                                                   "short.DVR"}));
 }
 
 // A recorder's card: two folders of recordings and a file to be ignored.
@@ -130,7 +140,7 @@ TEST_F(CardTest, NoClobberSkipsExistingOutputsSerialOrParallel) {
     WriteBytes(dir_ / "card/day2/b.WAV", {'k', 'e', 'e', 'p'});
     fs::remove(dir_ / "card/day1/a.WAV");
     fs::remove(dir_ / "card/day2/late/c.WAV");
-    ProgramResult run = RunProgram(Cli({"decode", "-q", "-n", "-r", "-j", jobs, dir_ / "card"}));
+    ProgramResult run = RunProgram(Cli({"decode", "-n", "-r", "-j", jobs, dir_ / "card"}));
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(ReadBytes(dir_ / "card/day2/b.WAV"), (std::vector<uint8_t>{'k', 'e', 'e', 'p'}));
     EXPECT_NE(run.err.find("File " + dir_ / "card/day2/b.WAV" + " exists; not replaced\n"),

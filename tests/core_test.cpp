@@ -55,7 +55,7 @@ class CommandTest : public ::testing::Test {
 };
 
 TEST_F(CommandTest, DecodeWritesEveryWholeFrameUnderATrueHeader) {
-  // 24, 2, 2, 11 and 4 bytes back to back, then a 24-byte frame cut short.
+  // 24, 2, 2, 11, 18 and 4 bytes back to back, then a 24-byte frame cut short.
   std::vector<uint8_t> body;
   for (uint8_t first : {0x80, 0xE1, 0xFF, 0x3F, 0x40, 0xC5}) {
     std::vector<uint8_t> frame = Frames(1, first);
@@ -64,8 +64,10 @@ TEST_F(CommandTest, DecodeWritesEveryWholeFrameUnderATrueHeader) {
   body.insert(body.end(), {0x80, 1, 2});
   std::vector<uint8_t> file = DvrFile(8000, body);
   ASSERT_EQ(Run(DecodeCommand, "a.DVR", file), 0);
-  EXPECT_EQ(Told(),
-            (Message{FormatMessage(kDecodeFinished, dir_ / "a.WAV"), MessageKind::kFinished}));
+  EXPECT_EQ(host_.messages,
+            (std::vector<Message>{
+                {FormatMessage(kCutFrameWarning, dir_ / "a.DVR"), MessageKind::kWarning},
+                {FormatMessage(kDecodeFinished, dir_ / "a.WAV"), MessageKind::kFinished}}));
   EXPECT_EQ(codec_.calls(),
             (std::vector<std::string>{"dsp", "dec", "D80" + std::string(46, '0'), "De100", "Dff00",
                                       "D3f" + std::string(20, '0'), "D40" + std::string(34, '0'),

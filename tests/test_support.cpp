@@ -92,6 +92,10 @@ std::vector<uint8_t> DvrFile(uint16_t rate, const std::vector<uint8_t>& body) {
   return file;
 }
 
+void PrintTo(const Message& message, std::ostream* out) {
+  *out << "{\"" << message.text << "\", kind " << static_cast<int>(message.kind) << "}";
+}
+
 RunningProgram::RunningProgram(const Program& program) {
   std::vector<char*> argv;
   for (const std::string& arg : program.args) argv.push_back(const_cast<char*>(arg.c_str()));

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -53,6 +54,7 @@ struct Message {
   MessageKind kind;
   bool operator==(const Message&) const = default;
 };
+void PrintTo(const Message& message, std::ostream* out);
 
 // A host that answers with a fixed path and records everything else.
 class RecordingHost : public ConversionHost {

@@ -40,6 +40,14 @@ inline size_t FrameLength(uint8_t first) {
   return first < 0xE0 ? 4 : 2;
 }
 
+// True when the frames after a whole header run past the end of the file.
+inline bool EndsInACutFrame(const uint8_t* file, size_t size) {
+  if (size < kDvrHeaderBytes) return false;
+  size_t at = kDvrHeaderBytes;
+  while (at < size) at += FrameLength(file[at]);
+  return at != size;
+}
+
 inline uint32_t Le32(const std::vector<uint8_t>& bytes, size_t at) {
   return bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16 |
          static_cast<uint32_t>(bytes[at + 3]) << 24;
