@@ -2,9 +2,7 @@
 
 #include <span>
 
-#include "conversion.h"
 #include "decode_command.h"
-#include "ondavodlg.h"
 #include "window_host.h"
 
 namespace {
@@ -43,16 +41,4 @@ wxString DropMessage(const DroppedFiles& files) {
     AppendList(text, files.left_out);
   }
   return text;
-}
-
-bool DvrDropTarget::OnDropFiles(wxCoord, wxCoord, const wxArrayString& paths) {
-  // The drag's source waits for this return, so the window asks the user
-  // nothing until afterwards.
-  COndavoDlg* window = &window_;
-  if (window->IsConverting()) {
-    window->CallAfter([window] { window->ShowMessage(ondavo::kBusyMessage); });
-    return false;
-  }
-  window->CallAfter([window, paths] { window->DropFiles(paths); });
-  return true;
 }

@@ -8,9 +8,8 @@
 #include <wx/dnd.h>
 #include <wx/string.h>
 
+#include <functional>
 #include <vector>
-
-class COndavoDlg;
 
 // A drop's paths, in the drop's order, split by the decode's own test of a
 // path: it must hold ".DVR".
@@ -24,16 +23,18 @@ DroppedFiles SortDroppedFiles(const wxArrayString& paths);
 // File shows it; several as a list, followed by any left out.
 wxString DropMessage(const DroppedFiles& files);
 
-// Hands the dropped paths to the window once the drop has returned.
+// Hands the dropped paths to a window. `take` answers at once whether the
+// drop is taken; the drag's source waits for that answer, so it asks the
+// user nothing before it returns.
 class DvrDropTarget : public wxFileDropTarget {
  public:
-  explicit DvrDropTarget(COndavoDlg& window) : window_(window) {}
+  using Take = std::function<bool(const wxArrayString& paths)>;
+  explicit DvrDropTarget(Take take) : take_(std::move(take)) {}
 
-  // False, and the window's busy message, while a conversion runs.
-  bool OnDropFiles(wxCoord x, wxCoord y, const wxArrayString& paths) override;
+  bool OnDropFiles(wxCoord, wxCoord, const wxArrayString& paths) override { return take_(paths); }
 
  private:
-  COndavoDlg& window_;
+  Take take_;
 };
 
 #endif  // ONDAVO_APP_DROP_TARGET_H_

@@ -1,29 +1,80 @@
 #include "ondavo.h"
 
+#include <wx/filename.h>
+
+#include <cstdio>
+#include <string>
+
+#include "ondavo_version.h"
 #include "ondavodlg.h"
 #include "resources.h"
 #include "stop_signals.h"
 
-bool COndavoApp::StartUp() {
+namespace {
+
+constexpr char kUsage[] =
+    "Usage: ondavo [FILE.DVR...]\n"
+    "Opens the converter window. Recordings named here are chosen as if dropped on it:\n"
+    "one as Input File chooses it, several to be decoded one after another.\n"
+    "\n"
+    "  --help     show this and exit\n"
+    "  --version  show the version and exit\n";
+
+}  // namespace
+
+std::optional<int> AnswerWithoutWindow(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--help" || arg == "-h") {
+      std::fputs(kUsage, stdout);
+      return 0;
+    }
+    if (arg == "--version") {
+      std::puts("ondavo " ONDAVO_VERSION);
+      return 0;
+    }
+  }
+  return std::nullopt;
+}
+
+COndavoApp::COndavoApp() {
+  SetAppName("ondavo");
+  SetAppDisplayName("Ondavo");
+}
+
+bool COndavoApp::StartUp(const wxArrayString& files) {
   LoadOndavoResources();
   COndavoDlg dialog(nullptr);
   SetTopWindow(&dialog);
+  if (!files.empty()) dialog.CallAfter([&dialog, files] { dialog.DropFiles(files); });
   dialog.ShowModal();  // every way of closing leads here alike
   SetTopWindow(nullptr);
   return false;
 }
 
-// The program takes no options, so wxApp::OnInit's command-line parsing is
-// left out.
+// The toolkit has taken its own options out of argv by now.
 bool COndavoApp::OnInit() {
   // A signal that ends the program first removes the output it was writing.
   ondavo::EndOnSignals();
+  wxArrayString files;
+  for (int i = 1; i < argc; ++i) {
+    const wxString arg = argv[i];
+    if (arg.StartsWith("-") && arg != "-") {
+      std::fprintf(stderr, "ondavo: unknown option %s\n%s",
+                   static_cast<const char*>(arg.utf8_str()), kUsage);
+      exit_code_ = 2;
+      return true;
+    }
+    wxFileName file(arg);
+    file.MakeAbsolute();
+    files.Add(file.GetFullPath());
+  }
   // wxWidgets would turn a false from OnInit into a failure status: the
   // decision goes to OnRun instead, which ends the program normally.
-  run_message_loop_ = StartUp();
+  run_message_loop_ = StartUp(files);
   return true;
 }
 
 int COndavoApp::OnRun() {
-  return run_message_loop_ ? wxApp::OnRun() : 0;
+  return run_message_loop_ ? wxApp::OnRun() : exit_code_;
 }

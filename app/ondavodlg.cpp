@@ -57,8 +57,24 @@ COndavoDlg::COndavoDlg(wxWindow* parent) {
   wxAcceleratorEntry about_key(wxACCEL_NORMAL, WXK_F1, kIdAbout);
   SetAcceleratorTable(wxAcceleratorTable(1, &about_key));
   // The field would otherwise take a dropped file's name as text to insert.
-  SetDropTarget(new DvrDropTarget(*this));
-  if (wxWindow* field = FindWindow(kIdDvrPath)) field->SetDropTarget(new DvrDropTarget(*this));
+  auto take = [this](const wxArrayString& paths) {
+    if (m_bConverting) {
+      CallAfter([this] { ShowMessage(ondavo::kBusyMessage); });
+      return false;
+    }
+    CallAfter([this, paths] { DropFiles(paths); });
+    return true;
+  };
+  SetDropTarget(new DvrDropTarget(take));
+  if (wxWindow* field = FindWindow(kIdDvrPath)) field->SetDropTarget(new DvrDropTarget(take));
+  // While a conversion runs, the window's keyboard handling rests: Tab,
+  // Enter and Escape neither move the focus nor press OK or Cancel.
+  Bind(wxEVT_CHAR_HOOK, [this](wxKeyEvent& event) {
+    const int key = event.GetKeyCode();
+    const bool navigation =
+        key == WXK_TAB || key == WXK_RETURN || key == WXK_NUMPAD_ENTER || key == WXK_ESCAPE;
+    if (!m_bConverting || !navigation) event.Skip();
+  });
 }
 
 COndavoDlg::~COndavoDlg() {
@@ -105,8 +121,13 @@ bool COndavoDlg::ExchangePath(int id, wxString& member, bool save) {
   wxTextCtrl* field = wxDynamicCast(FindWindow(id), wxTextCtrl);
   if (field == nullptr) return true;
   if (!save) {
+    // The limit binds what is typed. A longer path that was chosen is shown
+    // whole (a text field would cut it to the limit), and the saving
+    // exchange refuses it. The end of the path, the file's name, is what
+    // the narrow field shows.
+    field->SetMaxLength(std::max<unsigned long>(kMaxPathLength, member.length()));
     field->ChangeValue(member);
-    field->SetMaxLength(kMaxPathLength);
+    field->SetInsertionPointEnd();
     return true;
   }
   wxString text = field->GetValue();
@@ -120,7 +141,7 @@ bool COndavoDlg::ExchangePath(int id, wxString& member, bool save) {
 }
 
 void COndavoDlg::ShowMessage(const wxString& text) {
-  wxMessageDialog box(this, text, wxMessageBoxCaptionStr, wxOK);
+  wxMessageDialog box(this, text, wxTheApp->GetAppDisplayName(), wxOK);
   box.ShowModal();
 }
 
@@ -146,9 +167,9 @@ int COndavoDlg::RunConversion(Conversion conversion, const wxString& path, wxGau
                               const ondavo::ConversionOptions& options, NextInput next) {
   WindowHost host(*this, path, progress);
   // A start from within a running conversion: the core refuses it and says why.
-  if (converting_) return conversion(host, options);
+  if (m_bConverting) return conversion(host, options);
 
-  converting_ = true;
+  m_bConverting = true;
   const int kStarters[] = {kIdDecode, kIdChooseDvrFile};
   for (int id : kStarters) {
     if (wxWindow* control = FindWindow(id)) control->Disable();
@@ -160,7 +181,7 @@ int COndavoDlg::RunConversion(Conversion conversion, const wxString& path, wxGau
   // Two queued recordings that would write one WAV: only the first does.
   ondavo::OutputClaims claims;
   do {
-    pump_.Restart();
+    m_pump.Restart();
     std::string input = FileSystemText(path);
     if (next != nullptr && ondavo::IsDecodeInput(input)) {
       std::string refusal = claims.Claim(input, ondavo::OutputPathFor(input, "WAV"));
@@ -171,19 +192,19 @@ int COndavoDlg::RunConversion(Conversion conversion, const wxString& path, wxGau
       }
     }
     result = std::min(result, conversion(host, options));
-  } while (!deferred_end_ && next != nullptr && (this->*next)());
-  converting_ = false;
+  } while (!m_deferredEnd && next != nullptr && (this->*next)());
+  m_bConverting = false;
   for (int id : kStarters) {
     if (wxWindow* control = FindWindow(id)) control->Enable();
   }
-  if (deferred_end_ && IsModal()) wxDialog::EndModal(*std::exchange(deferred_end_, std::nullopt));
+  if (m_deferredEnd && IsModal()) wxDialog::EndModal(*std::exchange(m_deferredEnd, std::nullopt));
   return result;
 }
 
 void COndavoDlg::EndModal(int result) {
-  if (converting_) {
+  if (m_bConverting) {
     // The conversion runs to its end and shows its closing message first.
-    deferred_end_ = result;
+    m_deferredEnd = result;
     for (int id : {kIdOk, kIdCancel}) {
       if (wxWindow* control = FindWindow(id)) control->Disable();
     }
@@ -204,7 +225,7 @@ void COndavoDlg::ChoosePcmFileCommand() {
 
 std::optional<wxString> COndavoDlg::ChooseInputFile(const wxString& filter) {
   // The file dialog would hold the running conversion until it closes.
-  if (converting_) {
+  if (m_bConverting) {
     ShowMessage(ondavo::kBusyMessage);
     return std::nullopt;
   }
@@ -214,7 +235,7 @@ std::optional<wxString> COndavoDlg::ChooseInputFile(const wxString& filter) {
 void COndavoDlg::DropFiles(const wxArrayString& paths) {
   // A conversion reads its input's path as it starts, and a run of several
   // reads the queue between inputs.
-  if (converting_) {
+  if (m_bConverting) {
     ShowMessage(ondavo::kBusyMessage);
     return;
   }
@@ -229,7 +250,7 @@ void COndavoDlg::DropFiles(const wxArrayString& paths) {
 }
 
 void COndavoDlg::TakeDvrFiles(const std::vector<wxString>& paths, const wxString& message) {
-  dvr_queue_.assign(paths.begin() + 1, paths.end());
+  m_dvrQueue.assign(paths.begin() + 1, paths.end());
   TakeInputFile(paths.front(), message, g_strDvrFile, m_strDvrPath);
 }
 
@@ -243,9 +264,9 @@ void COndavoDlg::TakeInputFile(const wxString& path, const wxString& message, wx
 }
 
 bool COndavoDlg::TakeQueuedDvrFile() {
-  if (dvr_queue_.empty()) return false;
-  g_strDvrFile = dvr_queue_.front();
-  dvr_queue_.pop_front();
+  if (m_dvrQueue.empty()) return false;
+  g_strDvrFile = m_dvrQueue.front();
+  m_dvrQueue.pop_front();
   // The field follows the file under way; the other field is left alone.
   m_strDvrPath = g_strDvrFile;
   ExchangePath(kIdDvrPath, m_strDvrPath, false);
@@ -268,7 +289,7 @@ void COndavoDlg::SendCommand(int id) {
 
 std::unique_ptr<wxMenu> COndavoDlg::CreateContextMenu() const {
   auto menu = std::make_unique<wxMenu>();
-  menu->Append(kIdEncodePcmFile, kEncodeItemText)->Enable(!converting_);
+  menu->Append(kIdEncodePcmFile, kEncodeItemText)->Enable(!m_bConverting);
   menu->AppendSeparator();
   menu->Append(kIdAbout, wxString(kAboutItemText) + "\tF1");
   return menu;

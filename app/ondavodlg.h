@@ -76,7 +76,7 @@ class COndavoDlg : public wxDialog {
 
   // Host operations of the conversions.
   void ShowMessage(const wxString& text);
-  void PumpMessages() { pump_.Pump(); }
+  void PumpMessages() { m_pump.Pump(); }
 
   // Fields 1003 and 1005 to and from their members, with the length rule:
   // saving a longer text fails with a message and the focus on that field.
@@ -87,11 +87,10 @@ class COndavoDlg : public wxDialog {
 
   // The context menu's items, enabled for the window's state.
   std::unique_ptr<wxMenu> CreateContextMenu() const;
-  bool IsConverting() const { return converting_; }
+  bool IsConverting() const { return m_bConverting; }
   const wxString& DvrPath() const { return m_strDvrPath; }
-  const wxString& PcmPath() const { return m_strPcmPath; }
   // The files Decode converts after g_strDvrFile, in order.
-  const std::deque<wxString>& QueuedDvrFiles() const { return dvr_queue_; }
+  const std::deque<wxString>& QueuedDvrFiles() const { return m_dvrQueue; }
 
   bool TransferDataToWindow() override { return ExchangeData(false); }
   bool TransferDataFromWindow() override { return ExchangeData(true); }
@@ -142,12 +141,12 @@ class COndavoDlg : public wxDialog {
   wxString m_strPcmPath;
   wxString m_strDvrPath;
   wxIconBundle m_hIcon;
-  std::deque<wxString> dvr_queue_;
+  std::deque<wxString> m_dvrQueue;
 
-  MessagePump pump_;
-  bool converting_ = false;
+  MessagePump m_pump;
+  bool m_bConverting = false;
   // How the dialog was ended while a conversion ran.
-  std::optional<int> deferred_end_;
+  std::optional<int> m_deferredEnd;
 
   wxDECLARE_EVENT_TABLE();
 };

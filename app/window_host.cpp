@@ -20,7 +20,9 @@ std::string WindowHost::ChosenPath() {
   return FileSystemText(path_);
 }
 
-void WindowHost::ShowMessage(const std::string& text, ondavo::MessageKind) {
+void WindowHost::ShowMessage(const std::string& text, ondavo::MessageKind kind) {
+  // The window tells the outcome alone; a warning comes with the outcome.
+  if (kind == ondavo::MessageKind::kWarning) return;
   window_.ShowMessage(TextFromFileSystem(text));
 }
 

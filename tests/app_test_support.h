@@ -14,6 +14,7 @@
 #include <string>
 
 #include "ondavo.h"
+#include "ondavodlg.h"
 
 // GoogleTest shows a wxString as text.
 inline void PrintTo(const wxString& text, std::ostream* out) {
@@ -73,6 +74,21 @@ class ExpectMessage : public wxExpectModalBase<wxMessageDialog, ExpectMessage> {
   wxString text_;
   std::function<void()> then_;
   int answer_;
+};
+
+// The About box, answered with OK; `then` runs first.
+class ExpectAbout : public wxExpectModalBase<CAboutDialog, ExpectAbout> {
+ public:
+  explicit ExpectAbout(std::function<void()> then = {}) : then_(std::move(then)) {}
+
+ protected:
+  int OnInvoked(CAboutDialog*) const override {
+    if (then_) then_();
+    return wxID_OK;
+  }
+
+ private:
+  std::function<void()> then_;
 };
 
 // The application of the tests: the real one, less the start-up that would

@@ -1,27 +1,32 @@
 // The converter window on a real display, with the real codec library: its
-// controls, its commands, the length rule, and what it does while a
-// conversion runs.
+// commands, the files chosen, dropped or named on the command line, the
+// length rule, what it does while a conversion runs, and the About box.
 #include <gtest/gtest.h>
-#include <wx/button.h>
+#include <wx/app.h>
+#include <wx/dnd.h>
 #include <wx/gauge.h>
-#include <wx/stattext.h>
 #include <wx/textctrl.h>
 
-#include <cmath>
 #include <filesystem>
 #include <vector>
 
 #include "app_test_support.h"
 #include "codec_binding.h"
 #include "file_chooser.h"
+#include "message_pump.h"
 #include "ondavodlg.h"
 #include "test_support.h"
+#include "window_host.h"
 
 namespace {
 
 using ondavo::testing::TempDir;
 using ondavo::testing::WriteBytes;
 namespace fs = std::filesystem;
+
+wxString Finished(const wxString& wav) {
+  return "Finish Vek Coder Decode.\nCreate of file " + wav + " ";
+}
 
 class WindowTest : public ::testing::Test {
  protected:
@@ -35,193 +40,107 @@ class WindowTest : public ::testing::Test {
   }
   void TearDown() override { SetFileChooser({}); }
 
+  // A drop, then what the window does once it has returned.
+  bool Drop(wxWindow& where, const std::vector<wxString>& paths) {
+    wxArrayString names;
+    for (const wxString& path : paths) names.Add(path);
+    bool taken = dynamic_cast<wxFileDropTarget&>(*where.GetDropTarget()).OnDropFiles(0, 0, names);
+    wxTheApp->ProcessPendingEvents();
+    return taken;
+  }
+  wxString Silence(const std::string& name, int frames) {
+    WriteSilence(dir_ / name, frames);
+    return dir_ / name;
+  }
+
   TempDir dir_;
   COndavoDlg dialog_;
   wxString chooser_answer_;
   std::vector<wxString> filters_;
 };
 
-TEST_F(WindowTest, HasTheLayoutsControlsInTabOrder) {
-  EXPECT_EQ(dialog_.GetTitle(), "Ondavo");
-  struct Expected {
-    int id;
-    const char* label;
-  };
-  const Expected expected[] = {
-      {1, "OK"},
-      {2, "Cancel"},
-      {1000, "Decode"},
-      {1003, ""},
-      {1004, "Input File"},
-      {1005, ""},
-      {wxID_STATIC, "Open Voice File"},
-      {1007, ""},
-      {wxID_STATIC, "VEK  ---> PCM "},
-  };
-  const wxWindowList& children = dialog_.GetChildren();
-  ASSERT_EQ(children.size(), std::size(expected));
-  size_t i = 0;
-  for (wxWindow* child : children) {
-    EXPECT_EQ(child->GetId(), expected[i].id) << i;
-    if (wxDynamicCast(child, wxTextCtrl) == nullptr) {
-      EXPECT_EQ(child->GetLabel(), expected[i].label) << i;
-    }
-    ++i;
-  }
-  EXPECT_FALSE(dialog_.FindWindow(1003)->IsShown());
-  EXPECT_EQ(dialog_.GetDefaultItem(), dialog_.FindWindow(1));
-  EXPECT_EQ(wxDynamicCast(dialog_.FindWindow(1007), wxGauge)->GetRange(), 100);
-  EXPECT_EQ(dialog_.FindWindow(1001), nullptr);
-  EXPECT_EQ(dialog_.FindWindow(1002), nullptr);
-  EXPECT_EQ(dialog_.FindWindow(1006), nullptr);
-  EXPECT_EQ(dialog_.GetAffirmativeId(), 1);
-  EXPECT_EQ(dialog_.GetEscapeId(), 2);
-
-  // Positions and sizes in dialog units, within rounding.
-  wxPoint decode = dialog_.ConvertPixelsToDialog(dialog_.FindWindow(1000)->GetPosition());
-  wxSize decode_size = dialog_.ConvertPixelsToDialog(dialog_.FindWindow(1000)->GetSize());
-  EXPECT_NEAR(decode.x, 59, 1);
-  EXPECT_NEAR(decode.y, 71, 1);
-  EXPECT_NEAR(decode_size.x, 65, 1);
-  EXPECT_NEAR(decode_size.y, 29, 1);
-  wxSize client = dialog_.ConvertPixelsToDialog(dialog_.GetClientSize());
-  EXPECT_NEAR(client.x, 185, 1);
-  EXPECT_NEAR(client.y, 161, 1);
-}
-
 TEST_F(WindowTest, StartFindsTheBarsSetsTheIconsAndBindsTheCodec) {
   RunModal(dialog_, [&] {
     EXPECT_EQ(g_pEncodeProgress, nullptr);
-    EXPECT_EQ(g_pDecodeProgress, dialog_.FindWindow(1007));
-    const wxIconBundle& icons = dialog_.GetIcons();
-    ASSERT_EQ(icons.GetIconCount(), 3u);
-    for (int size : {16, 32, 48}) {
-      EXPECT_EQ(icons.GetIconOfExactSize(wxSize(size, size)).GetWidth(), size);
-    }
+    EXPECT_EQ(g_pDecodeProgress, dialog_.FindWindow(kIdDecodeProgress));
+    EXPECT_EQ(dialog_.GetIcons().GetIconCount(), 3u);
     EXPECT_NE(ondavo::g_CodecBinding.vVek_Decode, nullptr) << ondavo::g_CodecBinding.load_error;
   });
 }
 
-TEST_F(WindowTest, DecodeWithNoFileAsksForOne) {
-  wxTEST_DIALOG(RunModal(dialog_, [&] { SendCommand(dialog_, wxEVT_BUTTON, kIdDecode); }),
-                ExpectMessage("Choose file to Decode"));
-}
-
-TEST_F(WindowTest, DecodesTheChosenFileIntoAWav) {
-  WriteSilence(dir_ / "memo.DVR", 3000);
-  chooser_answer_ = dir_ / "memo.DVR";
-  const wxString wav = dir_ / "memo.WAV";
+TEST_F(WindowTest, DecodesTheChosenFileAndCancellingEmptiesTheChoice) {
+  chooser_answer_ = Silence("memo.DVR", 3000);
   wxTEST_DIALOG(RunModal(dialog_,
                          [&] {
+                           SendCommand(dialog_, wxEVT_BUTTON, kIdDecode);
                            SendCommand(dialog_, wxEVT_BUTTON, kIdChooseDvrFile);
+                           EXPECT_EQ(TextOf(dialog_, kIdDvrPath), chooser_answer_);
                            SendCommand(dialog_, wxEVT_BUTTON, kIdDecode);
                            EXPECT_EQ(g_pDecodeProgress->GetValue(), 100);
                            EXPECT_TRUE(dialog_.FindWindow(kIdDecode)->IsEnabled());
-                         }),
-                ExpectMessage(chooser_answer_),
-                ExpectMessage("Finish Vek Coder Decode.\nCreate of file " + wav + " "));
-  ASSERT_EQ(filters_.size(), 1u);
-  EXPECT_EQ(filters_[0], "DVR File (*.DVR)|*.DVR");
-  EXPECT_EQ(g_strDvrFile, chooser_answer_);
-  EXPECT_EQ(dialog_.DvrPath(), chooser_answer_);
-  EXPECT_EQ(fs::file_size(wav.ToStdString()), 44u + 3000u * 320u);
-}
-
-TEST_F(WindowTest, CancellingTheChoiceEmptiesThePath) {
-  chooser_answer_ = dir_ / "first.DVR";
-  wxTEST_DIALOG(RunModal(dialog_,
-                         [&] {
-                           SendCommand(dialog_, wxEVT_BUTTON, kIdChooseDvrFile);
-                           EXPECT_EQ(TextOf(dialog_, kIdDvrPath), chooser_answer_);
                            chooser_answer_.clear();
                            SendCommand(dialog_, wxEVT_BUTTON, kIdChooseDvrFile);
                            EXPECT_EQ(TextOf(dialog_, kIdDvrPath), "");
-                           SendCommand(dialog_, wxEVT_BUTTON, kIdDecode);
                          }),
-                ExpectMessage(dir_ / "first.DVR"), ExpectMessage(""),
-                ExpectMessage("Choose file to Decode"));
+                ExpectMessage("Choose file to Decode"), ExpectMessage(dir_ / "memo.DVR"),
+                ExpectMessage(Finished(dir_ / "memo.WAV")), ExpectMessage(""));
+  EXPECT_EQ(filters_.at(0), "DVR File (*.DVR)|*.DVR");
   EXPECT_EQ(g_strDvrFile, "");
+  EXPECT_EQ(fs::file_size(dir_ / "memo.WAV"), 44u + 3000u * 320u);
 }
 
-// 1001 and 1002 have no control; they come as button or menu commands.
-TEST_F(WindowTest, EncodeCommandsArriveWithoutAControl) {
+// 1001 and 1002 have no control: they come as button or menu commands, and
+// from the context menu. A .DVR file may be a recording: encode asks before
+// it replaces one.
+TEST_F(WindowTest, EncodeCommandsArriveWithoutAControlAndAskBeforeReplacing) {
   WriteBytes(dir_ / "tone.pcm", std::vector<uint8_t>(64 * 100, 0x11));
   chooser_answer_ = dir_ / "tone.pcm";
   const wxString coded = dir_ / "tone.DVR";
   const wxString finished = "Finish Vek Coder Encode.\nCreate of file " + coded + " ";
-  for (wxEventType type : {wxEVT_BUTTON, wxEVT_MENU}) {
-    g_strPcmFile.clear();
-    fs::remove(coded.ToStdString());
-    wxTEST_DIALOG(RunModal(dialog_,
-                           [&] {
-                             SendCommand(dialog_, type, kIdChoosePcmFile);
-                             EXPECT_EQ(TextOf(dialog_, kIdPcmPath), chooser_answer_);
-                             SendCommand(dialog_, type, kIdEncode);
-                           }),
-                  ExpectMessage(chooser_answer_), ExpectMessage(finished));
-    EXPECT_EQ(g_strPcmFile, chooser_answer_);
-    EXPECT_EQ(fs::file_size(coded.ToStdString()), 100u * 9u);
-  }
-  EXPECT_EQ(filters_.back(), "PCM File (*.pcm)|*.pcm");
-}
+  const wxString question = coded + " exists. Replace it?";
+  wxTEST_DIALOG(RunModal(dialog_,
+                         [&] {
+                           SendCommand(dialog_, wxEVT_BUTTON, kIdChoosePcmFile);
+                           SendCommand(dialog_, wxEVT_MENU, kIdEncode);
+                           SendCommand(dialog_, wxEVT_BUTTON, kIdEncode);
+                           SendCommand(dialog_, wxEVT_MENU, kIdEncode);
+                         }),
+                ExpectMessage(chooser_answer_), ExpectMessage(finished),
+                ExpectMessage(question, {}, wxID_NO), ExpectMessage(question, {}, wxID_YES),
+                ExpectMessage(finished));
+  EXPECT_EQ(fs::file_size(dir_ / "tone.DVR"), 100u * 9u);
+  EXPECT_EQ(filters_.at(0), "PCM File (*.pcm)|*.pcm");
 
-// A .DVR file may be a recording: encode asks before it replaces one.
-TEST_F(WindowTest, EncodeAsksBeforeReplacingAFile) {
-  WriteBytes(dir_ / "memo.pcm", std::vector<uint8_t>(64 * 10, 0x11));
-  g_strPcmFile = dir_ / "memo.pcm";
-  const wxString coded = dir_ / "memo.DVR";
-  for (int answer : {wxID_NO, wxID_YES}) {
-    WriteBytes(dir_ / "memo.DVR", {'r', 'e', 'c'});
-    if (answer == wxID_NO) {
-      wxTEST_DIALOG(SendCommand(dialog_, wxEVT_BUTTON, kIdEncode),
-                    ExpectMessage(coded + " exists. Replace it?", {}, answer));
-      EXPECT_EQ(fs::file_size(dir_ / "memo.DVR"), 3u);
-    } else {
-      wxTEST_DIALOG(SendCommand(dialog_, wxEVT_BUTTON, kIdEncode),
-                    ExpectMessage(coded + " exists. Replace it?", {}, answer),
-                    ExpectMessage("Finish Vek Coder Encode.\nCreate of file " + coded + " "));
-      EXPECT_EQ(fs::file_size(dir_ / "memo.DVR"), 10u * 9u);
-    }
-  }
-}
-
-TEST_F(WindowTest, ContextMenuReachesEncodeAndAbout) {
-  std::unique_ptr<wxMenu> menu = dialog_.CreateContextMenu();
-  ASSERT_NE(menu->FindItem(kIdEncodePcmFile), nullptr);
-  EXPECT_EQ(menu->FindItem(kIdEncodePcmFile)->GetItemLabelText(), "Encode PCM File...");
-  EXPECT_TRUE(menu->IsEnabled(kIdEncodePcmFile));
-  ASSERT_NE(menu->FindItem(kIdAbout), nullptr);
-  EXPECT_EQ(menu->FindItem(kIdAbout)->GetItemLabelText(), "About Ondavo...");
-
-  // The item chooses the PCM file, then encodes it.
-  WriteBytes(dir_ / "note.pcm", std::vector<uint8_t>(128, 100));
-  chooser_answer_ = dir_ / "note.pcm";
-  bool finished = false;
+  fs::remove(dir_ / "tone.DVR");
+  EXPECT_TRUE(dialog_.CreateContextMenu()->IsEnabled(kIdEncodePcmFile));
+  bool finished_shown = false;
   wxTEST_DIALOG(RunModal(dialog_,
                          [&] {
                            SendCommand(dialog_, wxEVT_MENU, kIdEncodePcmFile);
-                           EXPECT_TRUE(WaitUntil([&] { return finished; }));
+                           EXPECT_TRUE(WaitUntil([&] { return finished_shown; }));
                          }),
                 ExpectMessage(chooser_answer_),
-                ExpectMessage("Finish Vek Coder Encode.\nCreate of file " + dir_ / "note.DVR" + " ",
-                              [&] { finished = true; }));
-  EXPECT_EQ(fs::file_size(dir_ / "note.DVR"), 2u * 9u);
+                ExpectMessage(finished, [&] { finished_shown = true; }));
 }
 
-TEST_F(WindowTest, SavingAFieldOverTheLengthRuleKeepsTheWindowOpen) {
+// The field shows a chosen path whole, whatever its length, and OK then keeps
+// the window open with the length rule's message.
+TEST_F(WindowTest, ALongPathIsShownWholeAndOkRefusesIt) {
+  chooser_answer_ = dir_ / (std::string(1100, 'x') + ".DVR");
   auto* field = wxDynamicCast(dialog_.FindWindow(kIdDvrPath), wxTextCtrl);
   bool still_open = false;
   int result = 0;
   wxTEST_DIALOG(result = RunModal(dialog_,
                                   [&] {
-                                    // Filling the field limits it; only a program can overfill it.
-                                    field->SetMaxLength(0);
-                                    field->ChangeValue(wxString('x', kMaxPathLength + 1));
+                                    SendCommand(dialog_, wxEVT_BUTTON, kIdChooseDvrFile);
+                                    EXPECT_EQ(field->GetValue(), chooser_answer_);
+                                    EXPECT_EQ(field->GetInsertionPoint(), field->GetLastPosition());
                                     SendCommand(dialog_, wxEVT_BUTTON, kIdOk);
                                     still_open = dialog_.IsModal();
                                     field->ChangeValue(wxString('x', kMaxPathLength));
                                     SendCommand(dialog_, wxEVT_BUTTON, kIdOk);
                                   }),
+                ExpectMessage(chooser_answer_),
                 ExpectMessage("Enter no more than 1024 characters."));
   EXPECT_TRUE(still_open);
   EXPECT_EQ(result, kIdOk);
@@ -230,63 +149,135 @@ TEST_F(WindowTest, SavingAFieldOverTheLengthRuleKeepsTheWindowOpen) {
 
 // Events queued before a conversion starts are handled by its first pump,
 // that is while it runs.
-TEST_F(WindowTest, ASecondStartDuringAConversionIsRefused) {
-  WriteSilence(dir_ / "long.DVR", 2000);
-  g_strDvrFile = dir_ / "long.DVR";
-  bool checked = false;
-  wxTEST_DIALOG(
-      RunModal(dialog_,
-               [&] {
-                 dialog_.CallAfter([&] {
-                   EXPECT_TRUE(dialog_.IsConverting());
-                   EXPECT_FALSE(dialog_.FindWindow(kIdDecode)->IsEnabled());
-                   EXPECT_FALSE(dialog_.FindWindow(kIdChooseDvrFile)->IsEnabled());
-                   EXPECT_FALSE(dialog_.CreateContextMenu()->IsEnabled(kIdEncodePcmFile));
-                   SendCommand(dialog_, wxEVT_BUTTON, kIdDecode);
-                   SendCommand(dialog_, wxEVT_BUTTON, kIdChooseDvrFile);
-                   SendCommand(dialog_, wxEVT_MENU, kIdEncode);
-                   checked = true;
-                 });
-                 SendCommand(dialog_, wxEVT_BUTTON, kIdDecode);
-                 EXPECT_TRUE(dialog_.FindWindow(kIdDecode)->IsEnabled());
-               }),
-      ExpectMessage("A conversion is already running"),
-      ExpectMessage("A conversion is already running"),
-      ExpectMessage("A conversion is already running"),
-      ExpectMessage("Finish Vek Coder Decode.\nCreate of file " + dir_ / "long.WAV" + " "));
-  EXPECT_TRUE(checked);
-  EXPECT_TRUE(filters_.empty());
-  EXPECT_EQ(fs::file_size(dir_ / "long.WAV"), 44u + 2000u * 320u);
-}
-
-TEST_F(WindowTest, ClosingDuringAConversionLetsItFinishFirst) {
-  WriteSilence(dir_ / "closing.DVR", 2000);
-  g_strDvrFile = dir_ / "closing.DVR";
-  bool open_at_message = false;
+TEST_F(WindowTest, DuringAConversionASecondStartIsRefusedAndClosingWaits) {
+  g_strDvrFile = Silence("long.DVR", 2000);
+  bool checked = false, open_at_finish = false;
   int result = 0;
   wxTEST_DIALOG(
       result = RunModal(dialog_,
                         [&] {
-                          dialog_.CallAfter([&] { dialog_.Close(); });
+                          dialog_.CallAfter([&] {
+                            EXPECT_FALSE(dialog_.FindWindow(kIdDecode)->IsEnabled());
+                            EXPECT_FALSE(dialog_.FindWindow(kIdChooseDvrFile)->IsEnabled());
+                            EXPECT_FALSE(dialog_.CreateContextMenu()->IsEnabled(kIdEncodePcmFile));
+                            SendCommand(dialog_, wxEVT_BUTTON, kIdDecode);
+                            SendCommand(dialog_, wxEVT_BUTTON, kIdChooseDvrFile);
+                            SendCommand(dialog_, wxEVT_MENU, kIdEncode);
+                            EXPECT_FALSE(Drop(dialog_, {dir_ / "b.DVR"}));
+                            dialog_.Close();
+                            checked = true;
+                          });
                           SendCommand(dialog_, wxEVT_BUTTON, kIdDecode);
                         }),
-      ExpectMessage("Finish Vek Coder Decode.\nCreate of file " + dir_ / "closing.WAV" + " ",
-                    [&] { open_at_message = dialog_.IsModal(); }));
-  EXPECT_TRUE(open_at_message);
+      ExpectMessage(ondavo::kBusyMessage), ExpectMessage(ondavo::kBusyMessage),
+      ExpectMessage(ondavo::kBusyMessage), ExpectMessage(ondavo::kBusyMessage),
+      ExpectMessage(Finished(dir_ / "long.WAV"), [&] { open_at_finish = dialog_.IsModal(); }));
+  EXPECT_TRUE(checked);
+  EXPECT_TRUE(open_at_finish);
   EXPECT_EQ(result, wxID_CANCEL);  // not the test's wxID_ABORT: the close ended it
-  EXPECT_EQ(fs::file_size(dir_ / "closing.WAV"), 44u + 2000u * 320u);
+  EXPECT_TRUE(filters_.empty());
+  EXPECT_EQ(g_strDvrFile, dir_ / "long.DVR");
+  EXPECT_EQ(fs::file_size(dir_ / "long.WAV"), 44u + 2000u * 320u);
 }
 
-TEST(StartUpTest, RunsTheWindowAndReturnsFalseWhenItCloses) {
-  bool was_shown = false;
-  wxTheApp->CallAfter([&] {
-    auto* window = dynamic_cast<COndavoDlg*>(wxTheApp->GetTopWindow());
-    ASSERT_NE(window, nullptr);
-    was_shown = window->IsModal() && g_pDecodeProgress != nullptr;
-    SendCommand(*window, wxEVT_BUTTON, kIdCancel);
-  });
-  EXPECT_FALSE(static_cast<COndavoApp*>(wxTheApp)->StartUp());
-  EXPECT_TRUE(was_shown);
+// One file is chosen as Input File chooses it, on the field too (which would
+// otherwise insert the name as text); several are decoded one after another,
+// a failure not stopping the rest, and of two that would give one WAV only
+// the first.
+TEST_F(WindowTest, DroppedFilesAreChosenAndDecodedInTurn) {
+  const wxString a = Silence("a.DVR", 100), b = dir_ / "b.DVR", c = Silence("c.DVR", 200);
+  const wxString m5 = Silence("m 2024.03.05.DVR", 50), m6 = Silence("m 2024.03.06.DVR", 60);
+  std::vector<std::pair<wxString, size_t>> seen;  // the field and the queue, at each message
+  auto look = [&] {
+    seen.emplace_back(TextOf(dialog_, kIdDvrPath), dialog_.QueuedDvrFiles().size());
+  };
+  wxTEST_DIALOG(RunModal(dialog_,
+                         [&] {
+                           EXPECT_TRUE(Drop(*dialog_.FindWindow(kIdDvrPath), {c}));
+                           EXPECT_EQ(TextOf(dialog_, kIdDvrPath), c);
+                           EXPECT_TRUE(Drop(dialog_, {a, dir_ / "x.txt", b, m5, m6}));
+                           EXPECT_EQ(g_strDvrFile, a);
+                           SendCommand(dialog_, wxEVT_BUTTON, kIdDecode);
+                         }),
+                ExpectMessage(c),
+                ExpectMessage("4 files to Decode, one after another:\n" + a + "\n" + b + "\n" + m5 +
+                              "\n" + m6 + "\n\nLeft out, not .DVR:\n" + dir_ / "x.txt"),
+                ExpectMessage(Finished(dir_ / "a.WAV"), look),
+                ExpectMessage("Can't open file " + b + " (No such file or directory)", look),
+                ExpectMessage(Finished(dir_ / "m 2024.WAV"), look),
+                ExpectMessage("File " + m6 + " is not converted: its output " +
+                                  dir_ / "m 2024.WAV" + " is that of " + m5,
+                              look));
+  std::vector<std::pair<wxString, size_t>> expected = {{a, 3}, {b, 2}, {m5, 1}, {m6, 0}};
+  EXPECT_EQ(seen, expected);
+  EXPECT_EQ(fs::file_size(dir_ / "m 2024.WAV"), 44u + 50u * 320u);
+}
+
+// As a file manager's "Open With" starts it: the files named are chosen as a
+// drop of them would be.
+TEST_F(WindowTest, FilesNamedOnTheCommandLineAreChosen) {
+  const wxString a = Silence("a.DVR", 10), b = Silence("b.DVR", 10);
+  wxArrayString files;
+  files.Add(a);
+  files.Add(b);
+  size_t queued = 0;
+  wxTEST_DIALOG(EXPECT_FALSE(static_cast<COndavoApp*>(wxTheApp)->StartUp(files)),
+                ExpectMessage("2 files to Decode, one after another:\n" + a + "\n" + b, [&] {
+                  auto* window = dynamic_cast<COndavoDlg*>(wxTheApp->GetTopWindow());
+                  ASSERT_NE(window, nullptr);
+                  EXPECT_TRUE(window->IsModal());
+                  queued = window->QueuedDvrFiles().size();
+                  window->CallAfter([window] { SendCommand(*window, wxEVT_BUTTON, kIdCancel); });
+                }));
+  EXPECT_EQ(g_strDvrFile, a);
+  EXPECT_EQ(queued, 1u);
+}
+
+// 0x0010 to 0x001F open it, since the low four bits are masked off; the
+// other system commands go to the window system. The context menu, F1 and
+// the system menu send the item's command.
+TEST_F(WindowTest, TheAboutItemsCommandsOpenTheAboutBox) {
+  for (uint32_t id = 0x0010; id <= 0x001F; ++id) {
+    wxTEST_DIALOG(dialog_.SystemCommand(id, 0), ExpectAbout());
+  }
+  for (uint32_t id : {0x0000u, 0x000Fu, 0x0020u, 0x0110u, 0xF060u}) dialog_.SystemCommand(id, 0);
+  wxTEST_DIALOG(SendCommand(dialog_, wxEVT_MENU, kIdAbout), ExpectAbout());
+}
+
+MessagePump::Clock::time_point g_now;
+int g_dispatches = 0;
+
+TEST(MessagePumpTest, DispatchesAtOnceThenOncePerInterval) {
+  g_now = MessagePump::Clock::time_point(std::chrono::hours(1));
+  MessagePump pump([] { ++g_dispatches; }, [] { return g_now; });
+  for (int frame = 0; frame < 1000; ++frame) pump.Pump();
+  EXPECT_EQ(g_dispatches, 1);
+  g_now += MessagePump::kInterval - std::chrono::milliseconds(1);
+  pump.Pump();
+  EXPECT_EQ(g_dispatches, 1);
+  g_now += std::chrono::milliseconds(1);
+  pump.Pump();
+  EXPECT_EQ(g_dispatches, 2);
+  pump.Restart();
+  pump.Pump();
+  EXPECT_EQ(g_dispatches, 3);
+
+  bool ran = false;
+  wxTheApp->CallAfter([&] { ran = true; });
+  MessagePump().Pump();
+  EXPECT_TRUE(ran);
+}
+
+TEST(WindowHostTest, KeepsPositionsInTheBarsRange) {
+  COndavoDlg window;
+  auto* bar = wxDynamicCast(window.FindWindow(kIdDecodeProgress), wxGauge);
+  WindowHost host(window, g_strDvrFile, bar);
+  for (auto [percent, shown] : {std::pair{-5, 0}, {42, 42}, {250, 100}}) {
+    host.SetProgressPosition(percent);
+    EXPECT_EQ(bar->GetValue(), shown);
+  }
+  WindowHost no_bar(window, g_strPcmFile, nullptr);
+  no_bar.SetProgressPosition(50);  // goes nowhere, and does not crash
 }
 
 }  // namespace
