@@ -3,13 +3,22 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <memory>
+#include <system_error>
 
 namespace vek {
 namespace {
 
+namespace fs = std::filesystem;
+
+[[noreturn]] void ThrowFileError(const std::string& what, const std::string& path,
+                                 const std::string& reason) {
+  throw FileError(what + " " + path + ": " + reason);
+}
+
 [[noreturn]] void ThrowSystemError(const char* what, const std::string& path, int error) {
-  throw FileError(std::string(what) + " " + path + ": " + std::strerror(error));
+  ThrowFileError(what, path, std::strerror(error));
 }
 
 // Closes silently when an exception unwinds; the success paths close
@@ -22,9 +31,15 @@ using FilePointer = std::unique_ptr<std::FILE, FileCloser>;
 }  // namespace
 
 std::vector<uint8_t> ReadWholeFile(const std::string& path) {
+  // Checked before opening: opening a FIFO waits for a writer.
+  std::error_code error;
+  const fs::file_status status = fs::status(path, error);
+  if (error) ThrowFileError("cannot open", path, error.message());
+  if (fs::is_directory(status)) ThrowSystemError("cannot open", path, EISDIR);
+  if (!fs::is_regular_file(status)) ThrowFileError("cannot open", path, "not a regular file");
+
   FilePointer file(std::fopen(path.c_str(), "rb"));
   if (!file) ThrowSystemError("cannot open", path, errno);
-
   std::vector<uint8_t> data;
   uint8_t buffer[1 << 16];
   size_t count;
@@ -34,6 +49,17 @@ std::vector<uint8_t> ReadWholeFile(const std::string& path) {
   if (std::ferror(file.get())) ThrowSystemError("cannot read", path, errno);
   if (std::fclose(file.release()) != 0) ThrowSystemError("cannot close", path, errno);
   return data;
+}
+
+void CheckNotSameFile(const std::string& input, const std::string& output) {
+  if (input == output) {
+    ThrowFileError("cannot write", output, "it is the input file; nothing written");
+  }
+  std::error_code error;  // a file that is not there is nobody's twin
+  if (fs::equivalent(input, output, error)) {
+    ThrowFileError("cannot write", output,
+                   "it is the input file " + input + " by another name; nothing written");
+  }
 }
 
 void WriteWholeFile(const std::string& path, const std::vector<uint8_t>& data) {

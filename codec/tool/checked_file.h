@@ -15,7 +15,13 @@ class FileError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// Reads a regular file. Anything else (a folder, a FIFO, a device) is
+// refused before it is opened, so a FIFO nobody writes to cannot hang us.
 std::vector<uint8_t> ReadWholeFile(const std::string& path);
+
+// Refuses an output that is the input: the same name, or another name for
+// the same file (a hard link, a symbolic link).
+void CheckNotSameFile(const std::string& input, const std::string& output);
 
 // Creates or truncates the file. A failure can leave part of the data
 // behind: the path may name a device or someone else's file, so it is not

@@ -31,6 +31,8 @@ constexpr char kHelp[] =
     "        into raw 16-bit little-endian PCM. A trailing partial record is an\n"
     "        error, and then nothing is written.\n"
     "\n"
+    "Inputs must be regular files, and the output may not be the input.\n"
+    "\n"
     "Exit status: 0 on success, 1 if the work failed, 2 for a usage error.\n";
 
 }  // namespace
