@@ -1,11 +1,20 @@
 #include "checked_file.h"
 
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <memory>
 #include <system_error>
+
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
 
 namespace vek {
 namespace {
@@ -27,6 +36,80 @@ struct FileCloser {
   void operator()(std::FILE* file) const { std::fclose(file); }
 };
 using FilePointer = std::unique_ptr<std::FILE, FileCloser>;
+
+#ifdef _WIN32
+std::FILE* StreamForDescriptor(int fd) {
+  return _fdopen(fd, "wb");
+}
+void CloseDescriptor(int fd) {
+  _close(fd);
+}
+int SyncToDisk(std::FILE* file) {
+  return _commit(_fileno(file));
+}
+// Windows keeps no permission bits worth copying: a read-only file cannot
+// be renamed over anyway, and a new file is writable as created.
+int SetOutputPermissions(int, const std::string&) {
+  return 0;
+}
+#else
+std::FILE* StreamForDescriptor(int fd) {
+  return fdopen(fd, "wb");
+}
+void CloseDescriptor(int fd) {
+  close(fd);
+}
+int SyncToDisk(std::FILE* file) {
+  return fsync(fileno(file));
+}
+// The permissions of the regular file being replaced, or what a new file
+// gets (0666 less the umask); never set-ID bits. mkstemp gave the file 0600.
+int SetOutputPermissions(int fd, const std::string& path) {
+  struct stat replaced;
+  mode_t mode;
+  if (lstat(path.c_str(), &replaced) == 0 && S_ISREG(replaced.st_mode)) {
+    mode = replaced.st_mode & 0777;
+  } else {
+    const mode_t mask = umask(0);
+    umask(mask);
+    mode = 0666 & ~mask;
+  }
+  return fchmod(fd, mode);
+}
+#endif
+
+// Writes, flushes to the disk and closes; returns what failed first (null
+// for nothing) with its errno in *error. Closes even after a failure.
+const char* WriteAndClose(int fd, const std::string& path, const std::vector<uint8_t>& data,
+                          int* error) {
+  const char* failed = nullptr;
+  auto fail = [&](const char* what) {
+    if (failed == nullptr) {
+      failed = what;
+      *error = errno;
+    }
+  };
+  if (SetOutputPermissions(fd, path) != 0) fail("cannot create");
+  std::FILE* file = StreamForDescriptor(fd);
+  if (file == nullptr) {
+    fail("cannot create");
+    CloseDescriptor(fd);
+    return failed;
+  }
+  if (failed == nullptr && (std::fwrite(data.data(), 1, data.size(), file) != data.size() ||
+                            std::fflush(file) != 0 || SyncToDisk(file) != 0)) {
+    fail("cannot write");
+  }
+  if (std::fclose(file) != 0) fail("cannot close");
+  return failed;
+}
+
+// What a failure left at the output's name, for the end of its message.
+std::string Aftermath(const std::string& path) {
+  std::error_code error;
+  return fs::exists(fs::symlink_status(path, error)) ? "; " + path + " is left as it was"
+                                                     : "; nothing written";
+}
 
 }  // namespace
 
@@ -62,24 +145,28 @@ void CheckNotSameFile(const std::string& input, const std::string& output) {
   }
 }
 
-void WriteWholeFile(const std::string& path, const std::vector<uint8_t>& data) {
-  FilePointer file(std::fopen(path.c_str(), "wb"));
-  if (!file) ThrowSystemError("cannot create", path, errno);
+void ReplaceWholeFile(const std::string& path, const std::vector<uint8_t>& data) {
+  // Beside the output, so that the rename stays on one file system, and
+  // named after it, so that a leftover from a crash shows whose it was.
+  const fs::path output(path);
+  const std::string name = output.filename().string();
+  std::string temp =
+      (output.parent_path() / (name.substr(0, name.find('.')) + ".vek-part-XXXXXX")).string();
+  const int fd = mkstemp(temp.data());
+  if (fd < 0) ThrowFileError("cannot create", path, std::strerror(errno) + Aftermath(path));
 
-  const char* failed = nullptr;
   int error = 0;
-  if (std::fwrite(data.data(), 1, data.size(), file.get()) != data.size() ||
-      std::fflush(file.get()) != 0) {
-    failed = "cannot write";
-    error = errno;
+  if (const char* failed = WriteAndClose(fd, path, data, &error)) {
+    std::remove(temp.c_str());
+    ThrowFileError(failed, path, std::strerror(error) + Aftermath(path));
   }
-  // Close even after a failed write; the buffered data only reaches the
-  // disk, or fails to, here.
-  if (std::fclose(file.release()) != 0 && failed == nullptr) {
-    failed = "cannot close";
-    error = errno;
+  // rename() replaces a symbolic link itself, not the file it points to.
+  std::error_code rename_error;
+  fs::rename(temp, path, rename_error);
+  if (rename_error) {
+    std::remove(temp.c_str());
+    ThrowFileError("cannot write", path, rename_error.message() + Aftermath(path));
   }
-  if (failed != nullptr) ThrowSystemError(failed, path, error);
 }
 
 }  // namespace vek

@@ -116,7 +116,7 @@ void RunPack(const std::vector<std::string>& args) {
     }
     output.insert(output.end(), frame, frame + length);
   }
-  WriteWholeFile(options.output, output);
+  ReplaceWholeFile(options.output, output);
 }
 
 }  // namespace vek

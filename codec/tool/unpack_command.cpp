@@ -39,7 +39,7 @@ void RunUnpack(const std::vector<std::string>& args) {
       output.push_back(static_cast<uint8_t>(bits >> 8));
     }
   }
-  WriteWholeFile(output_path, output);
+  ReplaceWholeFile(output_path, output);
 }
 
 }  // namespace vek

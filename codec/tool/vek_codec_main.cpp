@@ -1,5 +1,6 @@
 // vek-codec: packs raw PCM into coded voice files and unpacks records, for
 // tests, samples and demos.
+#include <csignal>
 #include <cstdio>
 #include <exception>
 #include <string>
@@ -31,13 +32,20 @@ constexpr char kHelp[] =
     "        into raw 16-bit little-endian PCM. A trailing partial record is an\n"
     "        error, and then nothing is written.\n"
     "\n"
-    "Inputs must be regular files, and the output may not be the input.\n"
+    "Inputs must be regular files, and the output may not be the input. The\n"
+    "output is written under a temporary name beside it and renamed into place\n"
+    "when complete, so a failure leaves an earlier file of its name untouched.\n"
     "\n"
     "Exit status: 0 on success, 1 if the work failed, 2 for a usage error.\n";
 
 }  // namespace
 
 int main(int argc, char** argv) {
+#ifdef SIGXFSZ
+  // Past the file size limit, a write should fail with EFBIG and be reported
+  // like a full disk, not kill the program halfway.
+  std::signal(SIGXFSZ, SIG_IGN);
+#endif
   const std::vector<std::string> args(argv + 1, argv + argc);
   for (const std::string& arg : args) {
     if (arg != "--help" && arg != "-h") continue;
