@@ -146,6 +146,15 @@ void CheckNotSameFile(const std::string& input, const std::string& output) {
 }
 
 void ReplaceWholeFile(const std::string& path, const std::vector<uint8_t>& data) {
+  // Only a regular file or a link is replaced: a device or a FIFO renamed
+  // over would be gone for everyone else, and a folder cannot be.
+  std::error_code error;
+  const fs::file_status existing = fs::symlink_status(path, error);
+  if (fs::is_directory(existing)) ThrowSystemError("cannot write", path, EISDIR);
+  if (fs::exists(existing) && !fs::is_regular_file(existing) && !fs::is_symlink(existing)) {
+    ThrowFileError("cannot write", path, "not a regular file");
+  }
+
   // Beside the output, so that the rename stays on one file system, and
   // named after it, so that a leftover from a crash shows whose it was.
   const fs::path output(path);
@@ -155,10 +164,10 @@ void ReplaceWholeFile(const std::string& path, const std::vector<uint8_t>& data)
   const int fd = mkstemp(temp.data());
   if (fd < 0) ThrowFileError("cannot create", path, std::strerror(errno) + Aftermath(path));
 
-  int error = 0;
-  if (const char* failed = WriteAndClose(fd, path, data, &error)) {
+  int write_error = 0;
+  if (const char* failed = WriteAndClose(fd, path, data, &write_error)) {
     std::remove(temp.c_str());
-    ThrowFileError(failed, path, std::strerror(error) + Aftermath(path));
+    ThrowFileError(failed, path, std::strerror(write_error) + Aftermath(path));
   }
   // rename() replaces a symbolic link itself, not the file it points to.
   std::error_code rename_error;

@@ -27,8 +27,8 @@ void CheckNotSameFile(const std::string& input, const std::string& output);
 // over `path` once all of it is written, so the output appears whole or
 // not at all. A failure removes the temporary file and leaves whatever was
 // at `path` as it was. A symbolic link at `path` is replaced, not written
-// through. The file gets the permissions of the regular file it replaces,
-// or those of any new file.
+// through; a folder, a device or a FIFO there is refused. The file gets the
+// permissions of the regular file it replaces, or those of any new file.
 void ReplaceWholeFile(const std::string& path, const std::vector<uint8_t>& data);
 
 }  // namespace vek
