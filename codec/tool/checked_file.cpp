@@ -164,17 +164,20 @@ void ReplaceWholeFile(const std::string& path, const std::vector<uint8_t>& data)
   const int fd = mkstemp(temp.data());
   if (fd < 0) ThrowFileError("cannot create", path, std::strerror(errno) + Aftermath(path));
 
-  int write_error = 0;
-  if (const char* failed = WriteAndClose(fd, path, data, &write_error)) {
+  try {
+    int write_error = 0;
+    if (const char* failed = WriteAndClose(fd, path, data, &write_error)) {
+      ThrowFileError(failed, path, std::strerror(write_error) + Aftermath(path));
+    }
+    // rename() replaces a symbolic link itself, not the file it points to.
+    std::error_code rename_error;
+    fs::rename(temp, path, rename_error);
+    if (rename_error) {
+      ThrowFileError("cannot write", path, rename_error.message() + Aftermath(path));
+    }
+  } catch (const FileError&) {
     std::remove(temp.c_str());
-    ThrowFileError(failed, path, std::strerror(write_error) + Aftermath(path));
-  }
-  // rename() replaces a symbolic link itself, not the file it points to.
-  std::error_code rename_error;
-  fs::rename(temp, path, rename_error);
-  if (rename_error) {
-    std::remove(temp.c_str());
-    ThrowFileError("cannot write", path, rename_error.message() + Aftermath(path));
+    throw;
   }
 }
 
