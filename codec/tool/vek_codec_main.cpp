@@ -32,9 +32,10 @@ constexpr char kHelp[] =
     "        into raw 16-bit little-endian PCM. A trailing partial record is an\n"
     "        error, and then nothing is written.\n"
     "\n"
-    "Inputs must be regular files, and the output may not be the input. The\n"
-    "output is written under a temporary name beside it and renamed into place\n"
-    "when complete, so a failure leaves an earlier file of its name untouched.\n"
+    "Inputs must be regular files, and so must an output that exists already,\n"
+    "unless it is a symbolic link, which is replaced. The output may not be the\n"
+    "input. It is written under a temporary name beside it and renamed into\n"
+    "place when complete; a failure leaves an earlier file of its name alone.\n"
     "\n"
     "Exit status: 0 on success, 1 if the work failed, 2 for a usage error.\n";
 
