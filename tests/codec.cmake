@@ -2,10 +2,7 @@
 include(GoogleTest)
 
 add_executable(vek_tests
-  ${CMAKE_CURRENT_LIST_DIR}/vek_adpcm_test.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/vek_codec_tool_test.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/vek_comfort_noise_test.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/vek_frame_test.cpp)
+  ${CMAKE_CURRENT_LIST_DIR}/codec_test.cpp)
 target_link_libraries(vek_tests PRIVATE Vek GTest::gtest_main)
 target_compile_definitions(vek_tests PRIVATE
   VEK_TEST_DATA_DIR="${CMAKE_CURRENT_LIST_DIR}/data"
@@ -13,4 +10,4 @@ target_compile_definitions(vek_tests PRIVATE
 add_dependencies(vek_tests vek-codec)
 # Each test runs in a process of its own, so a test that calls the library
 # before any Init really is the first caller.
-gtest_discover_tests(vek_tests DISCOVERY_MODE PRE_TEST)
+gtest_discover_tests(vek_tests TEST_PREFIX "codec." DISCOVERY_MODE PRE_TEST)

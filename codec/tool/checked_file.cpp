@@ -1,15 +1,33 @@
 #include "checked_file.h"
 
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <memory>
+#include <system_error>
+
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
 
 namespace vek {
 namespace {
 
+namespace fs = std::filesystem;
+
+[[noreturn]] void ThrowFileError(const std::string& what, const std::string& path,
+                                 const std::string& reason) {
+  throw FileError(what + " " + path + ": " + reason);
+}
+
 [[noreturn]] void ThrowSystemError(const char* what, const std::string& path, int error) {
-  throw FileError(std::string(what) + " " + path + ": " + std::strerror(error));
+  ThrowFileError(what, path, std::strerror(error));
 }
 
 // Closes silently when an exception unwinds; the success paths close
@@ -19,12 +37,92 @@ struct FileCloser {
 };
 using FilePointer = std::unique_ptr<std::FILE, FileCloser>;
 
+#ifdef _WIN32
+std::FILE* StreamForDescriptor(int fd) {
+  return _fdopen(fd, "wb");
+}
+void CloseDescriptor(int fd) {
+  _close(fd);
+}
+int SyncToDisk(std::FILE* file) {
+  return _commit(_fileno(file));
+}
+// Windows keeps no permission bits worth copying: a read-only file cannot
+// be renamed over anyway, and a new file is writable as created.
+int SetOutputPermissions(int, const std::string&) {
+  return 0;
+}
+#else
+std::FILE* StreamForDescriptor(int fd) {
+  return fdopen(fd, "wb");
+}
+void CloseDescriptor(int fd) {
+  close(fd);
+}
+int SyncToDisk(std::FILE* file) {
+  return fsync(fileno(file));
+}
+// The permissions of the regular file being replaced, or what a new file
+// gets (0666 less the umask); never set-ID bits. mkstemp gave the file 0600.
+int SetOutputPermissions(int fd, const std::string& path) {
+  struct stat replaced;
+  mode_t mode;
+  if (lstat(path.c_str(), &replaced) == 0 && S_ISREG(replaced.st_mode)) {
+    mode = replaced.st_mode & 0777;
+  } else {
+    const mode_t mask = umask(0);
+    umask(mask);
+    mode = 0666 & ~mask;
+  }
+  return fchmod(fd, mode);
+}
+#endif
+
+// Writes, flushes to the disk and closes; returns what failed first (null
+// for nothing) with its errno in *error. Closes even after a failure.
+const char* WriteAndClose(int fd, const std::string& path, const std::vector<uint8_t>& data,
+                          int* error) {
+  const char* failed = nullptr;
+  auto fail = [&](const char* what) {
+    if (failed == nullptr) {
+      failed = what;
+      *error = errno;
+    }
+  };
+  if (SetOutputPermissions(fd, path) != 0) fail("cannot create");
+  std::FILE* file = StreamForDescriptor(fd);
+  if (file == nullptr) {
+    fail("cannot create");
+    CloseDescriptor(fd);
+    return failed;
+  }
+  if (failed == nullptr && (std::fwrite(data.data(), 1, data.size(), file) != data.size() ||
+                            std::fflush(file) != 0 || SyncToDisk(file) != 0)) {
+    fail("cannot write");
+  }
+  if (std::fclose(file) != 0) fail("cannot close");
+  return failed;
+}
+
+// What a failure left at the output's name, for the end of its message.
+std::string Aftermath(const std::string& path) {
+  std::error_code error;
+  return fs::exists(fs::symlink_status(path, error)) ? "; " + path + " is left as it was"
+                                                     : "; nothing written";
+}
+
 }  // namespace
 
 std::vector<uint8_t> ReadWholeFile(const std::string& path) {
+  // Checked before opening: opening a FIFO waits for a writer.
+  std::error_code error;
+  const fs::file_status status = fs::status(path, error);
+  if (error) ThrowFileError("cannot open", path, error.message());
+  if (fs::is_directory(status)) ThrowSystemError("cannot open", path, EISDIR);
+  if (!fs::is_regular_file(status)) ThrowFileError("cannot open", path, "not a regular file");
+
   FilePointer file(std::fopen(path.c_str(), "rb"));
   if (!file) ThrowSystemError("cannot open", path, errno);
-
   std::vector<uint8_t> data;
   uint8_t buffer[1 << 16];
   size_t count;
@@ -36,24 +134,51 @@ std::vector<uint8_t> ReadWholeFile(const std::string& path) {
   return data;
 }
 
-void WriteWholeFile(const std::string& path, const std::vector<uint8_t>& data) {
-  FilePointer file(std::fopen(path.c_str(), "wb"));
-  if (!file) ThrowSystemError("cannot create", path, errno);
+void CheckNotSameFile(const std::string& input, const std::string& output) {
+  if (input == output) {
+    ThrowFileError("cannot write", output, "it is the input file; nothing written");
+  }
+  std::error_code error;  // a file that is not there is nobody's twin
+  if (fs::equivalent(input, output, error)) {
+    ThrowFileError("cannot write", output,
+                   "it is the input file " + input + " by another name; nothing written");
+  }
+}
 
-  const char* failed = nullptr;
-  int error = 0;
-  if (std::fwrite(data.data(), 1, data.size(), file.get()) != data.size() ||
-      std::fflush(file.get()) != 0) {
-    failed = "cannot write";
-    error = errno;
+void ReplaceWholeFile(const std::string& path, const std::vector<uint8_t>& data) {
+  // Only a regular file or a link is replaced: a device or a FIFO renamed
+  // over would be gone for everyone else, and a folder cannot be.
+  std::error_code error;
+  const fs::file_status existing = fs::symlink_status(path, error);
+  if (fs::is_directory(existing)) ThrowSystemError("cannot write", path, EISDIR);
+  if (fs::exists(existing) && !fs::is_regular_file(existing) && !fs::is_symlink(existing)) {
+    ThrowFileError("cannot write", path, "not a regular file");
   }
-  // Close even after a failed write; the buffered data only reaches the
-  // disk, or fails to, here.
-  if (std::fclose(file.release()) != 0 && failed == nullptr) {
-    failed = "cannot close";
-    error = errno;
+
+  // Beside the output, so that the rename stays on one file system, and
+  // named after it, so that a leftover from a crash shows whose it was.
+  const fs::path output(path);
+  const std::string name = output.filename().string();
+  std::string temp =
+      (output.parent_path() / (name.substr(0, name.find('.')) + ".vek-part-XXXXXX")).string();
+  const int fd = mkstemp(temp.data());
+  if (fd < 0) ThrowFileError("cannot create", path, std::strerror(errno) + Aftermath(path));
+
+  try {
+    int write_error = 0;
+    if (const char* failed = WriteAndClose(fd, path, data, &write_error)) {
+      ThrowFileError(failed, path, std::strerror(write_error) + Aftermath(path));
+    }
+    // rename() replaces a symbolic link itself, not the file it points to.
+    std::error_code rename_error;
+    fs::rename(temp, path, rename_error);
+    if (rename_error) {
+      ThrowFileError("cannot write", path, rename_error.message() + Aftermath(path));
+    }
+  } catch (const FileError&) {
+    std::remove(temp.c_str());
+    throw;
   }
-  if (failed != nullptr) ThrowSystemError(failed, path, error);
 }
 
 }  // namespace vek

@@ -15,12 +15,21 @@ class FileError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// Reads a regular file. Anything else (a folder, a FIFO, a device) is
+// refused before it is opened, so a FIFO nobody writes to cannot hang us.
 std::vector<uint8_t> ReadWholeFile(const std::string& path);
 
-// Creates or truncates the file. A failure can leave part of the data
-// behind: the path may name a device or someone else's file, so it is not
-// ours to delete.
-void WriteWholeFile(const std::string& path, const std::vector<uint8_t>& data);
+// Refuses an output that is the input: the same name, or another name for
+// the same file (a hard link, a symbolic link).
+void CheckNotSameFile(const std::string& input, const std::string& output);
+
+// Writes the data into a new temporary file beside `path` and renames it
+// over `path` once all of it is written, so the output appears whole or
+// not at all. A failure removes the temporary file and leaves whatever was
+// at `path` as it was. A symbolic link at `path` is replaced, not written
+// through; a folder, a device or a FIFO there is refused. The file gets the
+// permissions of the regular file it replaces, or those of any new file.
+void ReplaceWholeFile(const std::string& path, const std::vector<uint8_t>& data);
 
 }  // namespace vek
 

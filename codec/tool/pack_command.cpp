@@ -90,6 +90,7 @@ int FixedFrameType(PackMode mode) {
 
 void RunPack(const std::vector<std::string>& args) {
   const PackOptions options = ParsePackArgs(args);
+  CheckNotSameFile(options.input, options.output);
   const std::vector<uint8_t> input = ReadWholeFile(options.input);
 
   const auto header = MakeDvrHeader(options.rate);
@@ -115,7 +116,7 @@ void RunPack(const std::vector<std::string>& args) {
     }
     output.insert(output.end(), frame, frame + length);
   }
-  WriteWholeFile(options.output, output);
+  ReplaceWholeFile(options.output, output);
 }
 
 }  // namespace vek

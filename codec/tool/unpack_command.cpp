@@ -17,6 +17,7 @@ void RunUnpack(const std::vector<std::string>& args) {
   const std::string& input_path = args[0];
   const std::string& output_path = args[1];
 
+  CheckNotSameFile(input_path, output_path);
   const std::vector<uint8_t> input = ReadWholeFile(input_path);
   // A cut-off record means a damaged or wrong file: better to say so than to
   // hand back most of it as if nothing were wrong.
@@ -38,7 +39,7 @@ void RunUnpack(const std::vector<std::string>& args) {
       output.push_back(static_cast<uint8_t>(bits >> 8));
     }
   }
-  WriteWholeFile(output_path, output);
+  ReplaceWholeFile(output_path, output);
 }
 
 }  // namespace vek

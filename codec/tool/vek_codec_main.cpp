@@ -1,5 +1,6 @@
 // vek-codec: packs raw PCM into coded voice files and unpacks records, for
 // tests, samples and demos.
+#include <csignal>
 #include <cstdio>
 #include <exception>
 #include <string>
@@ -31,11 +32,21 @@ constexpr char kHelp[] =
     "        into raw 16-bit little-endian PCM. A trailing partial record is an\n"
     "        error, and then nothing is written.\n"
     "\n"
+    "Inputs must be regular files, and so must an output that exists already,\n"
+    "unless it is a symbolic link, which is replaced. The output may not be the\n"
+    "input. It is written under a temporary name beside it and renamed into\n"
+    "place when complete; a failure leaves an earlier file of its name alone.\n"
+    "\n"
     "Exit status: 0 on success, 1 if the work failed, 2 for a usage error.\n";
 
 }  // namespace
 
 int main(int argc, char** argv) {
+#ifdef SIGXFSZ
+  // Past the file size limit, a write should fail with EFBIG and be reported
+  // like a full disk, not kill the program halfway.
+  std::signal(SIGXFSZ, SIG_IGN);
+#endif
   const std::vector<std::string> args(argv + 1, argv + argc);
   for (const std::string& arg : args) {
     if (arg != "--help" && arg != "-h") continue;

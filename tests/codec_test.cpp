@@ -1,0 +1,414 @@
+// The codec library through its entry points, then vek-codec as a program.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <bit>
+#include <cerrno>
+#include <cmath>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <numeric>
+#include <random>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "vek.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Records = std::vector<std::array<unsigned char, kVekRecordBytes>>;
+
+const std::string kSpeech = VEK_TEST_DATA_DIR "/speech.pcm";
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(file), {}};
+}
+
+std::vector<short> LoadSpeech() {
+  static_assert(std::endian::native == std::endian::little, "speech.pcm is little-endian");
+  const std::string bytes = ReadFile(kSpeech);
+  std::vector<short> samples(bytes.size() / 2);
+  std::memcpy(samples.data(), bytes.data(), samples.size() * 2);
+  return samples;
+}
+
+// A frame's length by its first byte, as a reader of the files works it out.
+int FrameLength(unsigned char first) {
+  return first < 0x40 ? 11 : first < 0x80 ? 18 : first < 0xC0 ? 24 : first < 0xE0 ? 4 : 2;
+}
+
+// Whole blocks from a reset encoder; no byte written past the record.
+Records EncodeRecords(std::vector<short> samples) {
+  vVek_Init_Encoder();
+  Records records;
+  for (size_t at = 0; at + kVekBlockSamples <= samples.size(); at += kVekBlockSamples) {
+    std::vector<unsigned char> coded(32, 0xA5);
+    vVek_Encode(&samples[at], coded.data());
+    EXPECT_EQ(std::count(coded.begin() + kVekRecordBytes, coded.end(), 0xA5), 32 - kVekRecordBytes);
+    std::copy_n(coded.begin(), kVekRecordBytes, records.emplace_back().begin());
+  }
+  return records;
+}
+
+std::vector<short> DecodeRecords(const Records& records) {
+  vVek_Init_Decoder();
+  std::vector<short> pcm(records.size() * kVekBlockSamples);
+  for (size_t i = 0; i < records.size(); ++i)
+    vVek_Decode_Record(records[i].data(), &pcm[i * kVekBlockSamples]);
+  return pcm;
+}
+
+std::vector<short> DecodeRepeatedly(std::vector<unsigned char> frame, int times) {
+  std::vector<short> pcm(times * kVekFrameSamples);
+  for (int i = 0; i < times; ++i) vVek_Decode(&pcm[i * kVekFrameSamples], frame.data());
+  return pcm;
+}
+
+// Each whole frame coded as `type`, decoded from a buffer of its length.
+std::vector<short> FrameRoundTrip(const std::vector<short>& input, int type) {
+  vVek_Init_Dsp_Regs();
+  std::vector<short> output;
+  for (size_t at = 0; at + kVekFrameSamples <= input.size(); at += kVekFrameSamples) {
+    unsigned char coded[kVekMaxFrameBytes];
+    EXPECT_EQ(vVek_Encode_Frame(&input[at], type, coded), type);
+    const std::vector<short> pcm = DecodeRepeatedly({coded, coded + type}, 1);
+    output.insert(output.end(), pcm.begin(), pcm.end());
+  }
+  return output;
+}
+
+double Rms(const std::vector<short>& pcm) {
+  return std::sqrt(std::inner_product(pcm.begin(), pcm.end(), pcm.begin(), 0.0) / pcm.size());
+}
+
+// Over the 20 ms segments louder than -40 dBFS, on average: the SNR, each
+// in [-10, 35] dB, and how far the level strays, in dB. `output` lags `lag`.
+std::pair<double, double> SnrAndStray(const std::vector<short>& input,
+                                      const std::vector<short>& output, int lag) {
+  double snr = 0, stray = 0, loud = 0;
+  for (size_t at = 0; at + kVekFrameSamples + lag <= output.size(); at += kVekFrameSamples) {
+    double signal = 0, noise = 0, energy = 0;
+    for (size_t i = at; i < at + kVekFrameSamples; ++i) {
+      const double in = input[i], out = output[i + lag];
+      signal += in * in, noise += (in - out) * (in - out), energy += out * out;
+    }
+    if (signal < int{kVekFrameSamples} * 328.0 * 328.0) continue;
+    snr += std::clamp(10 * std::log10(signal / std::max(noise, 1.0)), -10.0, 35.0);
+    stray += std::abs(10 * std::log10((energy + 1) / signal));
+    ++loud;
+  }
+  return {snr / loud, stray / loud};
+}
+
+// 110, six bits of level, reflection codes of 6, 6, 4 and 4 bits, 3 spare.
+std::vector<unsigned char> NoiseFrame(uint32_t level, uint32_t k1, uint32_t k2, uint32_t k3,
+                                      uint32_t k4, uint32_t spare) {
+  const uint32_t word = 0xC0000000u | level << 23 | k1 << 17 | k2 << 11 | k3 << 7 | k4 << 3 | spare;
+  return {static_cast<unsigned char>(word >> 24), static_cast<unsigned char>(word >> 16),
+          static_cast<unsigned char>(word >> 8), static_cast<unsigned char>(word)};
+}
+
+// The first calls in this process (ctest runs each test alone): no Init
+// needed. Speech, DC at both rails, a full-scale square, full-range noise.
+TEST(VekLibrary, EachFrameTypeHasItsLengthAndTypeBits) {
+  std::vector<short> input = LoadSpeech();
+  input.resize(20 * kVekFrameSamples);
+  std::mt19937 random(33);
+  for (int i = 0; i < 4 * kVekFrameSamples; ++i)
+    input.push_back(
+        std::array{32767, -32768, i % 2 ? -32768 : 32767, int(short(random()))}[i / 160]);
+  const std::pair<int, int> types[] = {{11, 0x00}, {18, 0x40}, {24, 0x80}, {4, 0xC0}, {2, 0xE0}};
+  unsigned char coded[kVekMaxFrameBytes];
+  for (size_t at = 0; at < input.size(); at += kVekFrameSamples)
+    for (const auto& [type, bits] : types) {
+      ASSERT_EQ(vVek_Encode_Frame(&input[at], type, coded), type) << at;
+      EXPECT_EQ(coded[0] & (type == 4 ? 0xE0 : 0xFF), bits) << type << " bytes at " << at;
+      DecodeRepeatedly({coded, coded + type}, 1);
+    }
+  for (int type : {-1, 0, 1, 3, 12, 23, 25, 160})
+    EXPECT_EQ(vVek_Encode_Frame(input.data(), type, coded), 0) << type;
+}
+
+TEST(VekLibrary, SpeechComesBackAtEachFrameSize) {
+  // Measured with libopus 1.3.1: 5.8, 2.9, -0.4 dB; 1.5, 3.1, 2.4 dB astray.
+  const std::tuple<int, double, double> sizes[] = {{24, 3.0, 2.5}, {18, 1.0, 4.5}, {11, -3.0, 3.5}};
+  const std::vector<short> speech = LoadSpeech();
+  for (const auto& [type, min_snr, max_stray] : sizes) {
+    const auto [snr, stray] = SnrAndStray(speech, FrameRoundTrip(speech, type), 52);  // lookahead
+    EXPECT_TRUE(snr >= min_snr && stray <= max_stray) << type << ": " << snr << ", " << stray;
+  }
+}
+
+// Frames of every first byte, and records, decoded twice after a reset,
+// with the byte after them and the samples' buffers filled differently:
+// the same samples, so no byte past the frame read and all samples written.
+TEST(VekLibrary, AnyBytesDecodeToOneFrameOrRecordExactly) {
+  std::mt19937 random(31);
+  std::vector<std::vector<unsigned char>> inputs;
+  for (int i = 0; i < 3000; ++i) {
+    auto& bytes = inputs.emplace_back((i < 2048 ? FrameLength(i % 256) : kVekRecordBytes) + 1);
+    for (auto& byte : bytes) byte = i < 256 ? 0x00 : i < 512 ? 0xFF : random();
+    if (i < 2048) bytes[0] = i % 256;
+  }
+  auto decode_all = [&](short fill) {
+    vVek_Init_Dsp_Regs();
+    std::vector<short> out;
+    for (auto& bytes : inputs) {
+      const bool record = bytes.size() == kVekRecordBytes + 1;
+      bytes.back() = fill;
+      std::vector<short> pcm((record ? kVekBlockSamples : kVekFrameSamples) + 16, fill);
+      record ? vVek_Decode_Record(bytes.data(), pcm.data()) : vVek_Decode(pcm.data(), bytes.data());
+      EXPECT_EQ(std::count(pcm.end() - 16, pcm.end(), fill), 16);
+      out.insert(out.end(), pcm.begin(), pcm.end() - 16);
+    }
+    return out;
+  };
+  EXPECT_EQ(decode_all(0x5A5A), decode_all(-0x4321));
+}
+
+// Speech comes back, the history runs on; full-scale input is clamped, not
+// wrapped; after it a reset coder repeats itself; and a record by hand.
+TEST(VekLibrary, Records) {
+  const std::vector<short> speech = LoadSpeech();
+  const Records records = EncodeRecords(speech);
+  const std::vector<short> decoded = DecodeRecords(records);
+  EXPECT_GE(SnrAndStray(speech, decoded, 0).first, 12.0);  // measured 15.2 dB
+  const Records tail(records.begin() + records.size() / 2, records.end());
+  const std::vector<short> tail_alone = DecodeRecords(tail);
+  EXPECT_NE(tail_alone, std::vector<short>(decoded.end() - tail_alone.size(), decoded.end()));
+
+  std::vector<short> square(64 * kVekBlockSamples);
+  for (size_t i = 0; i < square.size(); ++i) square[i] = i / 8 % 2 ? -32768 : 32767;
+  EXPECT_GE(SnrAndStray(square, DecodeRecords(EncodeRecords(square)), 0).first, 20.0);
+  for (short level : {0, 32767, -32768}) {
+    const auto steady = DecodeRecords(EncodeRecords(std::vector(square.size(), level)));
+    for (size_t i = 4 * kVekBlockSamples; i < steady.size(); ++i)
+      ASSERT_LE(std::abs(steady[i] - level), level ? 4096 : 2) << level << " at " << i;
+  }
+  EXPECT_EQ(EncodeRecords(speech), records);
+  EXPECT_EQ(DecodeRecords(records), decoded);
+  // No prediction, a step of 2^10: codes 00 01 10 11 are +-0.5 and +-1.5 steps.
+  const auto pcm = DecodeRecords({{40, 0x1B, 0x1B, 0x1B, 0x1B, 0x1B, 0x1B, 0x1B, 0x1B}});
+  for (int i = 0; i < kVekBlockSamples; ++i)
+    EXPECT_EQ(pcm[i], (std::array{512, 1536, -512, -1536}[i % 4])) << i;
+}
+
+// Noise whose neighbouring samples correlate as the filter's pole says.
+TEST(VekLibrary, ComfortNoiseFollowsLevelAndTilt) {
+  for (double pole : {0.9, 0.0, -0.7})
+    for (double dbfs : {-70.0, -60.0, -45.0, -30.0, -20.0}) {
+      std::mt19937 random(99);
+      std::normal_distribution<double> white(0, 32768 * std::pow(10, dbfs / 20));
+      std::vector<short> noise(50 * kVekFrameSamples);
+      double previous = 0;
+      for (short& sample : noise) sample = std::lround(previous = white(random) + pole * previous);
+      const std::vector<short> out = FrameRoundTrip(noise, kVekFrameNoise);
+      EXPECT_NEAR(20 * std::log10(Rms(out) / Rms(noise)), 0, 1.5) << pole << ", " << dbfs;
+      const double lag1 = std::inner_product(out.begin() + 1, out.end(), out.begin(), 0.0);
+      EXPECT_NEAR(lag1 / out.size() / std::pow(Rms(out), 2), pole, 0.15) << pole << ", " << dbfs;
+    }
+}
+
+// Silence is zeros, whatever came before; a reset repeats the noise; the
+// extreme coefficients, long enough for a runaway, leave no lasting harm.
+TEST(VekLibrary, SilenceResetAndExtremeComfortNoise) {
+  for (uint32_t bits = 0; bits < 32; ++bits) {
+    DecodeRepeatedly(NoiseFrame(63, 63, 0, 15, 0, 0), 1);
+    const std::vector<unsigned char> silence = {static_cast<unsigned char>(0xE0 | bits), 0xFF};
+    for (const auto& frame : {silence, NoiseFrame(0, bits * 2, 63 - bits, bits % 16, 15, 7)})
+      EXPECT_EQ(DecodeRepeatedly(frame, 1), std::vector<short>(kVekFrameSamples)) << int{frame[0]};
+  }
+  const std::vector<short> zeros(20 * kVekFrameSamples);
+  EXPECT_EQ(FrameRoundTrip(zeros, kVekFrameNoise), zeros);
+
+  const std::vector<unsigned char> ordinary = NoiseFrame(24, 32, 32, 8, 8, 0);
+  vVek_Init_Decoder();
+  const std::vector<short> first = DecodeRepeatedly(ordinary, 10);
+  EXPECT_NE(DecodeRepeatedly(ordinary, 10), first);
+  vVek_Init_Decoder();
+  EXPECT_EQ(DecodeRepeatedly(ordinary, 10), first);
+  for (uint32_t ends = 0; ends < 32; ++ends) {
+    vVek_Init_Decoder();
+    DecodeRepeatedly(NoiseFrame(ends & 16 ? 63 : 1, ends & 1 ? 63 : 0, ends & 2 ? 63 : 0,
+                                ends & 4 ? 15 : 0, ends & 8 ? 15 : 0, 7),
+                     300);
+    DecodeRepeatedly(ordinary, 10);
+    EXPECT_NEAR(20 * std::log10(Rms(DecodeRepeatedly(ordinary, 10)) / Rms(first)), 0, 2) << ends;
+  }
+}
+
+void WriteFile(const std::string& path, const std::string& data) {
+  ASSERT_TRUE(std::ofstream(path, std::ios::binary) << data) << path;
+}
+
+std::string AsBytes(const std::vector<short>& samples) {  // little-endian, as LoadSpeech checks
+  return {reinterpret_cast<const char*>(samples.data()), samples.size() * 2};
+}
+
+class VekTool : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(mkdtemp(dir_.data())); }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  // Exit status (-1 for a signal) and stdout and stderr, no shell between.
+  std::pair<int, std::string> Tool(std::vector<std::string> args, rlim_t limit = RLIM_INFINITY) {
+    args.insert(args.begin(), VEK_CODEC_TOOL);
+    std::vector<char*> argv;
+    for (std::string& arg : args) argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    const std::string output = Path("output");
+    const pid_t pid = fork();
+    if (pid == 0) {
+      dup2(open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 1);
+      dup2(1, 2);
+      const rlimit file_size = {limit, limit};
+      setrlimit(RLIMIT_FSIZE, &file_size);
+      execv(argv[0], argv.data());
+      _exit(127);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadFile(output)};
+  }
+
+  std::string Path(const std::string& name) const { return dir_ + "/" + name; }
+  int Files() const { return std::distance(fs::directory_iterator(dir_), {}); }
+
+  std::string dir_ = ::testing::TempDir() + "vek_tool_XXXXXX";
+};
+
+// The header, then the library's frames, the last one padded; high by default.
+TEST_F(VekTool, PackAndUnpackGiveTheLibrarysBytes) {
+  std::vector<short> speech = LoadSpeech();
+  speech.resize((speech.size() + kVekFrameSamples - 1) / kVekFrameSamples * kVekFrameSamples);
+  const std::tuple<std::vector<std::string>, int, int> modes[] = {
+      {{"--mode", "high"}, 8000, 24},
+      {{"--mode=mid"}, 8000, 18},
+      {{"--mode", "low", "--rate", "16000"}, 16000, 11},
+      {{"--rate=11025"}, 11025, 24}};
+  for (auto [args, rate, type] : modes) {
+    std::string expected = std::string("VEKDVR\0\1", 8) + char(rate) + char(rate >> 8);
+    expected.resize(14);
+    vVek_Init_Dsp_Regs();
+    for (size_t at = 0; at < speech.size(); at += kVekFrameSamples) {
+      unsigned char frame[kVekMaxFrameBytes];
+      ASSERT_EQ(vVek_Encode_Frame(&speech[at], type, frame), type);
+      expected.append(reinterpret_cast<char*>(frame), type);
+    }
+    args.insert(args.begin(), "pack");
+    args.insert(args.end(), {kSpeech, Path("out.DVR")});
+    ASSERT_EQ(Tool(args).first, 0);
+    EXPECT_TRUE(ReadFile(Path("out.DVR")) == expected) << ::testing::PrintToString(args);
+  }
+  const Records records = EncodeRecords(speech);
+  std::string coded;
+  for (const auto& record : records) coded.append(record.begin(), record.end());
+  WriteFile(Path("in.rec"), coded);
+  ASSERT_EQ(Tool({"unpack", Path("in.rec"), Path("out.pcm")}).first, 0);
+  EXPECT_TRUE(ReadFile(Path("out.pcm")) == AsBytes(DecodeRecords(records)));
+}
+
+// Speech, 50 frames of zeros, 100 of quiet steady noise, speech again.
+TEST_F(VekTool, VbrMixesFrameTypes) {
+  const std::vector<short> speech = LoadSpeech();
+  std::vector<short> input = speech;
+  input.resize(speech.size() + 8000);
+  for (uint32_t seed = 3; input.size() < speech.size() + 24000;)
+    input.push_back(int((seed = seed * 22695477u + 1u) >> 16 & 0xFF) - 128);
+  input.insert(input.end(), speech.begin(), speech.end());
+  WriteFile(Path("mix.pcm"), AsBytes(input));
+  ASSERT_EQ(Tool({"pack", "--mode", "vbr", Path("mix.pcm"), Path("mix.DVR")}).first, 0);
+  const std::string file = ReadFile(Path("mix.DVR"));
+  int counts[25] = {};
+  size_t at = 14;
+  for (; at < file.size(); at += FrameLength(file[at])) ++counts[FrameLength(file[at])];
+  EXPECT_EQ(at, file.size()) << "the last frame runs past the end of the file";
+  EXPECT_TRUE(counts[kVekFrameSilence] >= 40 && counts[kVekFrameNoise] >= 80 &&
+              counts[kVekFrameHigh] >= 20 && counts[kVekFrameMid] + counts[kVekFrameLow] >= 5);
+}
+
+// Status, the file and the reason (or the usage), and nothing touched. A
+// writer waits on the FIFO, so a tool that opens it does not hang.
+TEST_F(VekTool, RefusalsSayWhyAndTouchNothing) {
+  const std::string in = Path("in.pcm"), hard = Path("hard.pcm"), soft = Path("soft.pcm");
+  const std::string fifo = Path("fifo"), folder = Path("folder"), missing = Path("missing");
+  const std::string out = Path("out"), same = ": it is the input file";
+  WriteFile(in, ReadFile(kSpeech));  // 2 bytes past its last whole record
+  fs::create_hard_link(in, hard);
+  fs::create_symlink(in, soft);
+  fs::create_directory(folder);
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  const std::tuple<std::vector<std::string>, int, std::string> cases[] = {
+      {{}, 2, "usage:"},
+      {{"frobnicate"}, 2, "usage:"},
+      {{"pack", in}, 2, "usage:"},
+      {{"pack", "--mode", "loud", in, out}, 2, "usage:"},
+      {{"pack", "--rate", "0", in, out}, 2, "usage:"},
+      {{"pack", "--mode"}, 2, "usage:"},
+      {{"pack", "--bogus", in}, 2, "usage:"},
+      {{"unpack", "-x", out}, 2, "usage:"},
+      {{"unpack", in, out, "--help"}, 0, "usage:"},
+      {{"unpack", in, out}, 1, in + " ends in a partial record"},
+      {{"pack", missing, out}, 1, "cannot open " + missing + ": " + std::strerror(ENOENT)},
+      {{"unpack", folder, out}, 1, "cannot open " + folder + ": " + std::strerror(EISDIR)},
+      {{"pack", fifo, out}, 1, "cannot open " + fifo + ": not a regular file"},
+      {{"unpack", "/dev/null", out}, 1, "cannot open /dev/null: not a regular file"},
+      {{"pack", in, missing + "/x"}, 1, missing + "/x: " + std::strerror(ENOENT)},
+      {{"pack", in, folder}, 1, "cannot write " + folder + ": " + std::strerror(EISDIR)},
+      {{"pack", in, fifo}, 1, "cannot write " + fifo + ": not a regular file"},
+      {{"pack", in, in}, 1, "cannot write " + in + same},
+      {{"pack", in, hard}, 1, "cannot write " + hard + same + " " + in},
+      {{"unpack", in, soft}, 1, "cannot write " + soft + same + " " + in}};
+  for (const auto& [args, status, message] : cases) {
+    const pid_t writer = fork();
+    if (writer == 0) _exit(open(fifo.c_str(), O_WRONLY) < 0);
+    const auto outcome = Tool(args);
+    kill(writer, SIGKILL);
+    waitpid(writer, nullptr, 0);
+    EXPECT_EQ(outcome.first, status) << ::testing::PrintToString(args);
+    EXPECT_NE(outcome.second.find(message), std::string::npos) << outcome.second;
+    EXPECT_TRUE(ReadFile(in) == ReadFile(kSpeech) && fs::equivalent(in, hard) &&
+                fs::is_symlink(soft) && fs::is_fifo(fifo) && fs::is_directory(folder));
+    EXPECT_EQ(Files(), 6);  // those, and the tool's output
+  }
+}
+
+// A failed write (at a size limit, as on a full disk) leaves no temporary
+// file and an earlier output as it was. A link is replaced, not its target;
+// a replaced file keeps its permissions, a new one gets 0666 less umask.
+TEST_F(VekTool, TheOutputIsReplacedWholeOrNotAtAll) {
+  umask(027);
+  const std::string target = Path("target"), link = Path("link"), kept = Path("kept");
+  const std::string made = Path("made"), failed = ": " + std::string(std::strerror(EFBIG)) + "; ";
+  WriteFile(target, "target");
+  WriteFile(kept, "kept");
+  for (const std::string& file : {target, kept}) fs::permissions(file, fs::perms(0604));
+  fs::create_symlink(target, link);
+  EXPECT_EQ(Tool({"pack", kSpeech, kept}, 4096).second,
+            "vek-codec: cannot write " + kept + failed + kept + " is left as it was\n");
+  EXPECT_EQ(Tool({"pack", kSpeech, made}, 4096),
+            std::pair(1, "vek-codec: cannot write " + made + failed + "nothing written\n"));
+  EXPECT_TRUE(ReadFile(kept) == "kept" && Files() == 4);
+  for (const std::string& file : {link, kept, made})
+    ASSERT_EQ(Tool({"pack", kSpeech, file}).first, 0);
+  EXPECT_TRUE(ReadFile(link) == ReadFile(made) && ReadFile(kept) == ReadFile(made) &&
+              ReadFile(target) == "target" && !fs::is_symlink(link));
+  const auto mode = [](const std::string& path) { return int(fs::status(path).permissions()); };
+  EXPECT_EQ(std::vector({mode(target), mode(kept), mode(link), mode(made)}),
+            std::vector({0604, 0604, 0640, 0640}));
+}
+
+}  // namespace
