@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -161,6 +162,19 @@ void ReplaceWholeFile(const std::string& path, const std::vector<uint8_t>& data)
   const std::string name = output.filename().string();
   std::string temp =
       (output.parent_path() / (name.substr(0, name.find('.')) + ".vek-part-XXXXXX")).string();
+#ifndef _WIN32
+  // A signal that would end the program waits until the temporary file is
+  // in place or gone, so that none is left behind; the data is all in
+  // memory, so that is no longer than the write takes.
+  sigset_t ending, before;
+  sigemptyset(&ending);
+  for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) sigaddset(&ending, signal);
+  sigprocmask(SIG_BLOCK, &ending, &before);
+  struct Unblock {
+    sigset_t* mask;
+    ~Unblock() { sigprocmask(SIG_SETMASK, mask, nullptr); }
+  } unblock{&before};
+#endif
   const int fd = mkstemp(temp.data());
   if (fd < 0) ThrowFileError("cannot create", path, std::strerror(errno) + Aftermath(path));
 
