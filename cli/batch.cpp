@@ -4,23 +4,22 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <map>
 
 #include "output_claims.h"
 #include "output_name.h"
 #include "terminal_host.h"
+#include "worker_pool.h"
 
 namespace ondavo {
 
 namespace fs = std::filesystem;
 
 namespace {
-
-// How a child process tells its parent the way its conversion ended.
-enum ChildStatus { kChildFinished = 0, kChildFailed = 1, kChildRefused = 2, kChildSkipped = 3 };
 
 void Count(MessageKind kind, Tally* tally) {
   switch (kind) {
@@ -81,16 +80,6 @@ bool SameTerminal() {
          ::fstat(STDERR_FILENO, &err) == 0 && out.st_rdev == err.st_rdev;
 }
 
-bool CopyStream(std::FILE* from, std::FILE* to) {
-  std::rewind(from);
-  char buffer[8192];
-  size_t n;
-  while ((n = std::fread(buffer, 1, sizeof buffer, from)) > 0) {
-    if (std::fwrite(buffer, 1, n, to) != n) return false;
-  }
-  return std::fflush(to) == 0;
-}
-
 // False when `job`'s output is another input's of this run; the failure is
 // then told and counted.
 bool ClaimOutput(const Job& job, const BatchOptions& options, OutputClaims* claims, Tally* tally) {
@@ -105,83 +94,72 @@ bool ClaimOutput(const Job& job, const BatchOptions& options, OutputClaims* clai
   return false;
 }
 
-struct Child {
-  std::FILE* out;
-  std::FILE* err;
-};
+// One conversion in a worker, its messages held for the run to print.
+WorkResult RunInWorker(const Job& job, const BatchOptions& options) {
+  WorkResult result;
+  char *out_text = nullptr, *err_text = nullptr;
+  size_t out_size = 0, err_size = 0;
+  std::FILE* out = ::open_memstream(&out_text, &out_size);
+  std::FILE* err = ::open_memstream(&err_text, &err_size);
+  if (out != nullptr && err != nullptr) {
+    result.outcome = RunOne(job, options, out, err, false, !options.quiet);
+  } else {
+    result.err = "Can't convert file " + job.input + " (" + std::strerror(errno) + ")\n";
+  }
+  if (out != nullptr) std::fclose(out);
+  if (err != nullptr) std::fclose(err);
+  if (out_text != nullptr) result.out.assign(out_text, out_size);
+  if (err_text != nullptr) result.err.append(err_text, err_size);
+  std::free(out_text);
+  std::free(err_text);
+  return result;
+}
+
+void Print(const WorkResult& result, Tally* tally) {
+  std::fwrite(result.out.data(), 1, result.out.size(), stdout);
+  std::fflush(stdout);
+  std::fwrite(result.err.data(), 1, result.err.size(), stderr);
+  std::fflush(stderr);
+  Count(result.outcome, tally);
+}
 
 Tally RunInParallel(const std::vector<Job>& jobs, const BatchOptions& options) {
   Tally tally;
   OutputClaims claims;
-  std::map<pid_t, Child> running;
-  size_t next = 0;
-  bool forwarded = false;
+  std::string problem;
+  WorkerPool pool(
+      std::min<int>(options.jobs, static_cast<int>(jobs.size())),
+      [&options](const Job& job) { return RunInWorker(job, options); }, &problem);
+  if (pool.size() == 0) {
+    std::fprintf(stderr, "Can't start a process to convert in (%s)\n", problem.c_str());
+    tally.failed += static_cast<int>(jobs.size());
+    return tally;
+  }
   auto stopped = [&] { return options.stop_request != nullptr && *options.stop_request != 0; };
-  while (next < jobs.size() || !running.empty()) {
-    while (!stopped() && next < jobs.size() && static_cast<int>(running.size()) < options.jobs) {
-      if (!ClaimOutput(jobs[next], options, &claims, &tally)) {
-        ++next;
-        continue;
+  bool forwarded = false;
+  size_t next = 0;
+  for (;;) {
+    int idle;
+    while (!stopped() && next < jobs.size() && (idle = pool.IdleWorker()) >= 0) {
+      const Job& job = jobs[next++];
+      WorkResult lost;
+      if (ClaimOutput(job, options, &claims, &tally) && !pool.Give(idle, job, &lost)) {
+        Print(lost, &tally);
       }
-      Child child{std::tmpfile(), std::tmpfile()};
-      if (child.out == nullptr || child.err == nullptr) {
-        std::fprintf(stderr, "Can't create a temporary file (%s)\n", std::strerror(errno));
-        ++tally.failed;
-        ++next;
-        continue;
-      }
-      std::fflush(nullptr);
-      pid_t pid = ::fork();
-      if (pid == 0) {
-        MessageKind kind = RunOne(jobs[next], options, child.out, child.err, false, !options.quiet);
-        std::fflush(nullptr);
-        ::_exit(kind == MessageKind::kFinished  ? kChildFinished
-                : kind == MessageKind::kSkipped ? kChildSkipped
-                : kind == MessageKind::kRefused ? kChildRefused
-                                                : kChildFailed);
-      }
-      if (pid < 0) {
-        std::fprintf(stderr, "Can't start a process for %s (%s)\n", jobs[next].input.c_str(),
-                     std::strerror(errno));
-        std::fclose(child.out);
-        std::fclose(child.err);
-        ++tally.failed;
-      } else {
-        running[pid] = child;
-      }
-      ++next;
     }
-    if (running.empty()) break;
-
-    int status = 0;
-    pid_t pid = ::waitpid(-1, &status, 0);
-    if (pid < 0) {
-      if (errno == EINTR) {
-        // Ctrl-C from a terminal reaches the children too, and a second
-        // signal would end them at once; a signal sent to this process
-        // alone is passed on.
-        if (stopped() && !forwarded &&
-            (options.stop_from_terminal == nullptr || !*options.stop_from_terminal)) {
-          for (auto& [child_pid, child] : running) ::kill(child_pid, SIGINT);
-          forwarded = true;
-        }
-        continue;
-      }
-      break;
+    if (!pool.Busy()) break;
+    Job job;
+    WorkResult result;
+    if (pool.Wait(&job, &result)) {
+      Print(result, &tally);
+    } else if (stopped() && !forwarded &&
+               (options.stop_from_terminal == nullptr || !*options.stop_from_terminal)) {
+      // Ctrl-C from a terminal reaches the workers too, and a second signal
+      // would end them at once; a signal sent to this process alone is
+      // passed on.
+      pool.Signal(SIGINT);
+      forwarded = true;
     }
-    auto it = running.find(pid);
-    if (it == running.end()) continue;
-    bool copied = CopyStream(it->second.out, stdout) && CopyStream(it->second.err, stderr);
-    std::fclose(it->second.out);
-    std::fclose(it->second.err);
-    running.erase(it);
-    int code = WIFEXITED(status) ? WEXITSTATUS(status) : kChildFailed;
-    if (!copied) code = kChildFailed;
-    Count(code == kChildFinished  ? MessageKind::kFinished
-          : code == kChildSkipped ? MessageKind::kSkipped
-          : code == kChildRefused ? MessageKind::kRefused
-                                  : MessageKind::kFailed,
-          &tally);
   }
   return tally;
 }

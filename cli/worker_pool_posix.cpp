@@ -1,0 +1,203 @@
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+
+#include "worker_pool.h"
+
+namespace ondavo {
+
+namespace {
+
+// Whole reads and writes on a pipe; false at its end or on an error.
+bool WriteAll(int fd, const void* data, size_t size) {
+  const char* p = static_cast<const char*>(data);
+  while (size > 0) {
+    ssize_t n = ::write(fd, p, size);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    p += n;
+    size -= static_cast<size_t>(n);
+  }
+  return true;
+}
+
+bool ReadAll(int fd, void* data, size_t size) {
+  char* p = static_cast<char*>(data);
+  while (size > 0) {
+    ssize_t n = ::read(fd, p, size);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    p += n;
+    size -= static_cast<size_t>(n);
+  }
+  return true;
+}
+
+// A message is its texts, each a 32-bit length and the bytes.
+bool WriteTexts(int fd, std::initializer_list<const std::string*> texts) {
+  std::string message;
+  for (const std::string* text : texts) {
+    uint32_t length = static_cast<uint32_t>(text->size());
+    message.append(reinterpret_cast<const char*>(&length), sizeof length);
+    message += *text;
+  }
+  return WriteAll(fd, message.data(), message.size());
+}
+
+bool ReadTexts(int fd, std::initializer_list<std::string*> texts) {
+  for (std::string* text : texts) {
+    uint32_t length = 0;
+    if (!ReadAll(fd, &length, sizeof length)) return false;
+    text->resize(length);
+    if (!ReadAll(fd, text->data(), length)) return false;
+  }
+  return true;
+}
+
+// A worker's life: a job, its result, until the run closes the jobs' pipe.
+[[noreturn]] void Serve(int jobs, int results, const Work& work) {
+  Job job;
+  while (ReadTexts(jobs, {&job.input, &job.output_folder})) {
+    WorkResult result = work(job);
+    std::string outcome(1, static_cast<char>(result.outcome));
+    if (!WriteTexts(results, {&outcome, &result.out, &result.err})) break;
+  }
+  ::_exit(0);
+}
+
+void Close(int* fd) {
+  if (*fd >= 0) ::close(*fd);
+  *fd = -1;
+}
+
+}  // namespace
+
+WorkerPool::WorkerPool(int count, Work work, std::string* problem) {
+  for (int i = 0; i < count; ++i) {
+    int jobs[2], results[2];
+    if (::pipe2(jobs, O_CLOEXEC) != 0) {
+      *problem = std::strerror(errno);
+      break;
+    }
+    if (::pipe2(results, O_CLOEXEC) != 0) {
+      *problem = std::strerror(errno);
+      ::close(jobs[0]);
+      ::close(jobs[1]);
+      break;
+    }
+    std::fflush(nullptr);
+    pid_t pid = ::fork();
+    if (pid == 0) {
+      // The other workers' pipes are not this one's to hold open.
+      for (Worker& other : workers_) {
+        Close(&other.jobs);
+        Close(&other.results);
+      }
+      ::close(jobs[1]);
+      ::close(results[0]);
+      Serve(jobs[0], results[1], work);
+    }
+    ::close(jobs[0]);
+    ::close(results[1]);
+    if (pid < 0) {
+      *problem = std::strerror(errno);
+      ::close(jobs[1]);
+      ::close(results[0]);
+      break;
+    }
+    Worker worker;
+    worker.pid = pid;
+    worker.jobs = jobs[1];
+    worker.results = results[0];
+    workers_.push_back(worker);
+  }
+}
+
+WorkerPool::~WorkerPool() {
+  // A worker reads the end of its jobs' pipe once it has given its result.
+  for (Worker& worker : workers_) Close(&worker.jobs);
+  for (Worker& worker : workers_) {
+    Close(&worker.results);
+    while (worker.pid > 0 && ::waitpid(worker.pid, nullptr, 0) < 0 && errno == EINTR) {
+    }
+  }
+}
+
+bool WorkerPool::Busy() const {
+  for (const Worker& worker : workers_) {
+    if (worker.busy) return true;
+  }
+  return false;
+}
+
+int WorkerPool::IdleWorker() const {
+  for (size_t i = 0; i < workers_.size(); ++i) {
+    if (!workers_[i].busy && workers_[i].jobs >= 0) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+bool WorkerPool::Give(int index, const Job& job, WorkResult* result) {
+  Worker& worker = workers_[index];
+  worker.job = job;
+  if (WriteTexts(worker.jobs, {&job.input, &job.output_folder})) {
+    worker.busy = true;
+    return true;
+  }
+  *result = Lost(worker);
+  return false;
+}
+
+bool WorkerPool::Wait(Job* job, WorkResult* result) {
+  std::vector<pollfd> waiting;
+  std::vector<Worker*> owners;
+  for (Worker& worker : workers_) {
+    if (!worker.busy) continue;
+    waiting.push_back({worker.results, POLLIN, 0});
+    owners.push_back(&worker);
+  }
+  if (::poll(waiting.data(), waiting.size(), -1) < 0) return false;
+  for (size_t i = 0; i < waiting.size(); ++i) {
+    if (waiting[i].revents == 0) continue;
+    Worker& worker = *owners[i];
+    *job = worker.job;
+    worker.busy = false;
+    std::string outcome;
+    if (ReadTexts(worker.results, {&outcome, &result->out, &result->err}) && outcome.size() == 1) {
+      result->outcome = static_cast<MessageKind>(outcome[0]);
+    } else {
+      *result = Lost(worker);
+    }
+    return true;
+  }
+  return false;
+}
+
+void WorkerPool::Signal(int signal) {
+  for (const Worker& worker : workers_) {
+    if (worker.pid > 0) ::kill(worker.pid, signal);
+  }
+}
+
+WorkResult WorkerPool::Lost(Worker& worker) {
+  Close(&worker.jobs);
+  Close(&worker.results);
+  worker.busy = false;
+  int status = 0;
+  while (::waitpid(worker.pid, &status, 0) < 0 && errno == EINTR) {
+  }
+  worker.pid = -1;
+  WorkResult result;
+  result.err = "Can't convert file " + worker.job.input + ": its process ended" +
+               (WIFSIGNALED(status) ? " by signal " + std::to_string(WTERMSIG(status)) : "") + "\n";
+  return result;
+}
+
+}  // namespace ondavo
