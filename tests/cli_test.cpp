@@ -6,9 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cmath>
 #include <filesystem>
-#include <numeric>
 #include <thread>
 
 #include "test_support.h"
@@ -229,8 +227,8 @@ TEST(CliStopTest, ASignalStopsTheRunAndWritesNothing) {
     TempDir dir;
     fs::create_directory(dir / "codec");
     fs::copy_file(RecordingCodecPath(), dir / "codec/libVek.so");
-    WriteBytes(dir / "a.DVR", DvrFile(8000, Frames(20000, 0xE0)));  // 20 s at 1 ms a frame
-    WriteBytes(dir / "b.DVR", DvrFile(8000, Frames(20000, 0xE0)));
+    WriteBytes(dir / "a.DVR", DvrFile(8000, Frames(5000, 0xE0)));  // 5 s at 1 ms a frame
+    WriteBytes(dir / "b.DVR", DvrFile(8000, Frames(5000, 0xE0)));
     WriteBytes(dir / "a.WAV", {'o', 'l', 'd'});
     Program cli = Cli({"decode", "-q", "-j", c.jobs, dir / "a.DVR", dir / "b.DVR"});
     cli.env = {"LD_LIBRARY_PATH=" + dir / "codec", "ONDAVO_TEST_CODEC_DELAY_US=1000"};
@@ -311,52 +309,6 @@ TEST(CliCodecTest, TheCodecComesOnlyFromWhereItMay) {
     std::vector<uint8_t> wav = ReadBytes(dir / "work/a.WAV");
     ASSERT_EQ(wav.size(), WavSize(1));
     EXPECT_EQ(wav[45], c.sample);
-  }
-}
-
-// Level of each 20 ms window in dB.
-std::vector<double> Envelope(const std::vector<uint8_t>& bytes, size_t start) {
-  std::vector<double> levels;
-  for (size_t at = start; at + 320 <= bytes.size(); at += 320) {
-    double energy = 0;
-    for (size_t i = at; i < at + 320; i += 2) {
-      double sample = static_cast<int16_t>(bytes[i] | bytes[i + 1] << 8);
-      energy += sample * sample;
-    }
-    levels.push_back(10 * std::log10(energy / 160 + 1));
-  }
-  return levels;
-}
-
-// Speech packed by vek-codec in each mode and decoded by ondavo-cli keeps its
-// loudness contour. Not byte for byte: the codec's float arithmetic is not
-// bit-exact across library versions or processors.
-TEST(CliRoundTripTest, SpeechKeepsItsEnvelopeInEveryMode) {
-  TempDir dir;
-  const std::string speech = TestDataDir() + "/speech.pcm";
-  const std::vector<double> before = Envelope(ReadBytes(speech), 0);
-  for (const char* mode : {"high", "mid", "low", "vbr"}) {
-    ProgramResult pack = RunProgram(
-        Program{{BinDir() + "/vek-codec", "pack", "--mode", mode, speech, dir / "s.DVR"}});
-    ASSERT_EQ(pack.status, 0) << pack.err;
-    ProgramResult decode = RunProgram(Cli({"decode", "-q", dir / "s.DVR"}));
-    ASSERT_EQ(decode.status, 0) << decode.err;
-    // The decoder's output lags its input by 52 samples.
-    std::vector<double> after = Envelope(ReadBytes(dir / "s.WAV"), 44 + 2 * 52);
-    size_t n = std::min(before.size(), after.size());
-    ASSERT_GE(n, before.size() - 1);
-    double mean_a = std::accumulate(before.begin(), before.begin() + n, 0.0) / n;
-    double mean_b = std::accumulate(after.begin(), after.begin() + n, 0.0) / n;
-    double ab = 0, aa = 0, bb = 0;
-    for (size_t i = 0; i < n; ++i) {
-      ab += (before[i] - mean_a) * (after[i] - mean_b);
-      aa += (before[i] - mean_a) * (before[i] - mean_a);
-      bb += (after[i] - mean_b) * (after[i] - mean_b);
-    }
-    // Measured here: 0.97 high, 0.94 mid, 0.92 vbr, 0.89 for the weak 11-byte mode.
-    EXPECT_GT(ab / std::sqrt(aa * bb), 0.8) << mode;
-    EXPECT_NEAR(mean_b, mean_a, 3.0) << mode;
-    fs::remove(dir / "s.WAV");
   }
 }
 

@@ -2,8 +2,8 @@
 // "dsp", "dec", "enc", then "D<frame bytes in hex>" and "E" per call.
 // Decode fills each sample with the frame's first byte times 256 plus the
 // sample's index, and Encode returns the block's first 9 bytes, so tests can
-// follow every byte through the converter. A probe function, if set, runs at
-// every call, for instance to look at the files at that moment.
+// follow every byte through the converter. ONDAVO_TEST_CODEC_DELAY_US slows
+// each decode down, for a test that acts while a conversion runs.
 //
 // Built also as a decoder alone and an encoder alone (RECORDING_DECODER_ONLY,
 // RECORDING_ENCODER_ONLY), as a vendor's partial library might be.
@@ -14,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "dvr_format.h"
 #include "vek.h"
 
 namespace {
@@ -21,20 +22,10 @@ namespace {
 std::vector<std::string> g_calls;
 bool g_counting_only = false;
 long long g_decodes = 0;
-void (*g_probe)() = nullptr;
-// ONDAVO_TEST_CODEC_DELAY_US slows every decode down, so that a test can
-// interrupt a conversion while it runs.
 std::chrono::microseconds g_delay{0};
 
 void Record(std::string call) {
-  if (g_probe != nullptr) g_probe();
   if (!g_counting_only) g_calls.push_back(std::move(call));
-}
-
-[[maybe_unused]] int FrameLength(unsigned char first) {
-  static const int kLengths[] = {11, 18, 24, 0};
-  int length = kLengths[first >> 6];
-  return length != 0 ? length : ((first >> 5) == 6 ? 4 : 2);
 }
 
 }  // namespace
@@ -46,6 +37,7 @@ VEK_EXPORT void VEK_CALL vVek_Init_Dsp_Regs(void) {
   g_delay = std::chrono::microseconds(delay != nullptr ? std::atoi(delay) : 0);
   Record("dsp");
 }
+
 #ifndef RECORDING_DECODER_ONLY
 VEK_EXPORT void VEK_CALL vVek_Init_Encoder(void) {
   Record("enc");
@@ -61,20 +53,16 @@ VEK_EXPORT void VEK_CALL vVek_Encode(short* pcm, unsigned char* coded) {
 VEK_EXPORT void VEK_CALL vVek_Init_Decoder(void) {
   Record("dec");
 }
-
 VEK_EXPORT void VEK_CALL vVek_Decode(short* samples, unsigned char* frame) {
   ++g_decodes;
   if (g_delay.count() > 0) std::this_thread::sleep_for(g_delay);
   if (!g_counting_only) {
-    static const char kHex[] = "0123456789abcdef";
     std::string call = "D";
-    for (int i = 0; i < FrameLength(frame[0]); ++i) {
-      call += kHex[frame[i] >> 4];
-      call += kHex[frame[i] & 15];
+    for (int i = 0; i < ondavo::DvrFrameLength(frame[0]); ++i) {
+      call += "0123456789abcdef"[frame[i] >> 4];
+      call += "0123456789abcdef"[frame[i] & 15];
     }
     Record(call);
-  } else if (g_probe != nullptr) {
-    g_probe();
   }
   for (int i = 0; i < kVekFrameSamples; ++i) samples[i] = static_cast<short>(frame[0] * 256 + i);
 }
@@ -87,11 +75,10 @@ VEK_EXPORT const std::vector<std::string>* Recording_Calls() {
 VEK_EXPORT long long Recording_Decodes() {
   return g_decodes;
 }
-VEK_EXPORT void Recording_Reset(bool counting_only, void (*probe)()) {
+VEK_EXPORT void Recording_Reset(bool counting_only) {
   g_calls.clear();
   g_decodes = 0;
   g_counting_only = counting_only;
-  g_probe = probe;
 }
 
 }  // extern "C"

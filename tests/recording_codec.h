@@ -12,24 +12,23 @@ namespace ondavo::testing {
 
 class RecordingCodec {
  public:
-  // Binds the recording library in place of the real one; `probe` runs at
-  // every codec call. With `counting_only`, decodes are only counted.
-  explicit RecordingCodec(bool counting_only = false, void (*probe)() = nullptr) {
+  // Binds the recording library in place of the real one. With
+  // `counting_only`, decodes are only counted.
+  explicit RecordingCodec(bool counting_only = false) {
     BindCodecLibrary(RecordingCodecPath());
-    calls_ = reinterpret_cast<CallsFn>(FindLibrarySymbol(g_hCodecLib, "Recording_Calls"));
-    decodes_ = reinterpret_cast<DecodesFn>(FindLibrarySymbol(g_hCodecLib, "Recording_Decodes"));
-    auto reset = reinterpret_cast<ResetFn>(FindLibrarySymbol(g_hCodecLib, "Recording_Reset"));
-    reset(counting_only, probe);
+    library_ = g_hCodecLib;
+    reinterpret_cast<void (*)(bool)>(Symbol("Recording_Reset"))(counting_only);
   }
-  const std::vector<std::string>& calls() const { return *calls_(); }
-  long long decodes() const { return decodes_(); }
+  const std::vector<std::string>& calls() const {
+    return *reinterpret_cast<const std::vector<std::string>* (*)()>(Symbol("Recording_Calls"))();
+  }
+  long long decodes() const {
+    return reinterpret_cast<long long (*)()>(Symbol("Recording_Decodes"))();
+  }
 
  private:
-  using CallsFn = const std::vector<std::string>* (*)();
-  using DecodesFn = long long (*)();
-  using ResetFn = void (*)(bool, void (*)());
-  CallsFn calls_;
-  DecodesFn decodes_;
+  void* Symbol(const char* name) const { return FindLibrarySymbol(library_, name); }
+  LibraryHandle library_;
 };
 
 }  // namespace ondavo::testing
