@@ -10,10 +10,12 @@ set(ondavo_fuzz_targets io_faults vek_decode)
 # coverage counts from the first input).
 function(ondavo_fuzz_sources target name)
   target_sources(${target} PRIVATE ${ondavo_fuzz_dir}/${name}_fuzzer.cpp
-                                   ${CMAKE_CURRENT_LIST_DIR}/fake_file_system.cpp)
+                                   ${CMAKE_CURRENT_LIST_DIR}/fake_file_system.cpp
+                                   ${CMAKE_CURRENT_LIST_DIR}/test_support.cpp)
   target_include_directories(${target} PRIVATE ${CMAKE_CURRENT_LIST_DIR} ${ondavo_fuzz_dir})
   target_link_libraries(${target} PRIVATE ondavo_convert Vek)
-  target_compile_definitions(${target} PRIVATE ONDAVO_FUZZ_CODEC="$<TARGET_FILE:Vek>")
+  target_compile_definitions(${target} PRIVATE ONDAVO_FUZZ_CODEC="$<TARGET_FILE:Vek>"
+                                                ${ondavo_test_paths})
 endfunction()
 
 foreach(name IN LISTS ondavo_fuzz_targets)

@@ -10,16 +10,21 @@
 //   6, 7  which errno the write, and the other failures, give
 //
 // A run finishes exactly when the input is one the command takes and none of
-// the failures it meets is set; it is told once, as a finish or a failure.
-// A finished run leaves exactly the right output: a WAV of the file's whole
-// frames as the codec decodes them under a header stating them, or the
-// records the codec gives each block. A failed one leaves the earlier output
-// as it was, or none, and no unfinished file unless its removal failed.
+// the failures it meets is set; it is told once, as a finish or a failure,
+// after a warning if the last frame was cut short. A finished run leaves
+// exactly the right output: a WAV of the file's whole frames as the codec
+// decodes them (each from a heap block of exactly its length) under a header
+// stating them, or the records the codec gives each block. A failed one
+// leaves the earlier output as it was, or none, and no unfinished file
+// unless its removal failed.
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
+#include <cstring>
+#include <memory>
 #include <vector>
 
+#include "codec_binding.h"
 #include "decode_command.h"
 #include "encode_command.h"
 #include "fake_file_system.h"
@@ -29,106 +34,109 @@
 namespace ondavo::fuzz {
 namespace {
 
-constexpr size_t kPlanBytes = 8;
+using testing::FrameLength;
+using testing::Le32;
 
-struct Plan {
-  bool encode, earlier;
-  bool size_error, close_error, write_at_error, rename_error, input_close_error, remove_error;
-  uint64_t disk_space;
-  uint64_t read_error_at;
-  int write_error;
-  int other_error;
-};
-
-Plan ReadPlan(const uint8_t* p) {
-  static const int kWriteErrors[] = {ENOSPC, EIO, EFBIG, EDQUOT};
-  static const int kOtherErrors[] = {EIO, EINVAL, EACCES, ENOSPC};
-  Plan plan;
-  plan.encode = p[0] & 1;
-  plan.earlier = p[0] & 2;
-  plan.size_error = p[0] & 4;
-  plan.close_error = p[0] & 8;
-  plan.write_at_error = p[0] & 16;
-  plan.rename_error = p[0] & 32;
-  plan.input_close_error = p[0] & 64;
-  plan.remove_error = p[0] & 128;
-  const uint32_t disk = p[1] | p[2] << 8 | p[3] << 16;
-  plan.disk_space = disk == 0xFFFFFF ? UINT64_MAX : disk;
-  const uint32_t read_at = p[4] | p[5] << 8;
-  plan.read_error_at = read_at == 0xFFFF ? UINT64_MAX : read_at;
-  plan.write_error = kWriteErrors[p[6] & 3];
-  plan.other_error = kOtherErrors[p[7] & 3];
-  return plan;
+// The samples, little-endian, of a recording's whole frames; true in
+// `*cut` when a frame cut short ends it.
+std::vector<uint8_t> ExpectedWavData(const uint8_t* file, size_t size, bool* cut) {
+  g_CodecBinding.vVek_Init_Dsp_Regs();
+  g_CodecBinding.vVek_Init_Decoder();
+  std::vector<uint8_t> data;
+  size_t at = 14;
+  for (size_t length; at < size && (length = FrameLength(file[at])) <= size - at; at += length) {
+    auto frame = std::make_unique<unsigned char[]>(length);
+    std::memcpy(frame.get(), file + at, length);
+    short samples[kVekFrameSamples];
+    g_CodecBinding.vVek_Decode(samples, frame.get());
+    for (short sample : samples) {
+      data.push_back(static_cast<uint8_t>(sample));
+      data.push_back(static_cast<uint8_t>(static_cast<uint16_t>(sample) >> 8));
+    }
+  }
+  *cut = at < size;
+  return data;
 }
 
-void CheckRun(const Plan& plan, const uint8_t* file, size_t size) {
+// One record per 64 bytes, a last short block padded with zeros.
+std::vector<uint8_t> ExpectedRecords(const uint8_t* pcm, size_t size) {
+  g_CodecBinding.vVek_Init_Dsp_Regs();
+  g_CodecBinding.vVek_Init_Encoder();
+  std::vector<uint8_t> records;
+  for (size_t at = 0; at < size; at += 64) {
+    short block[32] = {};
+    std::memcpy(block, pcm + at, std::min<size_t>(64, size - at));
+    unsigned char coded[kVekEncodeBufferBytes];
+    g_CodecBinding.vVek_Encode(block, coded);
+    records.insert(records.end(), coded, coded + 9);
+  }
+  return records;
+}
+
+void CheckRun(const uint8_t* plan, const uint8_t* file, size_t size) {
+  static const int kWriteErrors[] = {ENOSPC, EIO, EFBIG, EDQUOT};
+  static const int kOtherErrors[] = {EIO, EINVAL, EACCES, ENOSPC};
+  const bool encode = plan[0] & 1, earlier = plan[0] & 2;
+  auto fails = [&](int bit) { return (plan[0] & bit) ? kOtherErrors[plan[7] & 3] : 0; };
+  const uint32_t disk = plan[1] | plan[2] << 8 | plan[3] << 16, read_at = plan[4] | plan[5] << 8;
   testing::FakeFileSystem files;
   files.keep_bytes = SIZE_MAX;
-  files.disk_space = plan.disk_space;
-  files.write_error = plan.write_error;
-  files.read_error_at = plan.read_error_at;
-  const int other = plan.other_error;
-  files.size_error = plan.size_error ? other : 0;
-  files.close_error = plan.close_error ? other : 0;
-  files.write_at_error = plan.write_at_error ? other : 0;
-  files.rename_error = plan.rename_error ? other : 0;
-  files.input_close_error = plan.input_close_error ? other : 0;
-  files.remove_error = plan.remove_error ? other : 0;
+  files.disk_space = disk == 0xFFFFFF ? UINT64_MAX : disk;
+  files.write_error = kWriteErrors[plan[6] & 3];
+  files.read_error_at = read_at == 0xFFFF ? UINT64_MAX : read_at;
+  files.size_error = fails(4);
+  files.close_error = fails(8);
+  files.write_at_error = fails(16);
+  files.rename_error = fails(32);
+  files.input_close_error = fails(64);
+  files.remove_error = fails(128);
 
-  const std::string input = plan.encode ? "f.pcm" : "f.DVR";
-  const std::string output = plan.encode ? "f.DVR" : "f.WAV";
-  const std::vector<uint8_t> earlier = {'o', 'l', 'd'};
+  const std::string input = encode ? "f.pcm" : "f.DVR", output = encode ? "f.DVR" : "f.WAV";
+  const std::vector<uint8_t> old = {'o', 'l', 'd'};
   files.AddInput(input, std::vector<uint8_t>(file, file + size));
-  if (plan.earlier) files.AddFile(output, earlier);
+  if (earlier) files.AddFile(output, old);
   testing::RecordingHost host(input);
   ConversionOptions options;
   options.file_system = &files;
   options.frame_counts = nullptr;
   options.existing_output = ExistingOutput::kReplace;
-  const int result = plan.encode ? EncodeCommand(host, options) : DecodeCommand(host, options);
+  const int result = encode ? EncodeCommand(host, options) : DecodeCommand(host, options);
 
   // Worked out after the run, which leaves the codec's state behind it.
-  const bool recording = plan.encode || (size >= 10 && (file[8] | file[9]) != 0);
+  const bool recording = encode || (size >= 10 && (file[8] | file[9]) != 0);
+  bool cut = false;
   const std::vector<uint8_t> body = size == 0 || !recording ? std::vector<uint8_t>{}
-                                    : plan.encode           ? ExpectedRecords(file, size)
-                                                            : ExpectedWavData(file, size);
-  const uint64_t length = body.size() + (plan.encode ? 0 : kWavHeaderBytes);
-  const bool must_fail = size == 0 || !recording || plan.size_error || plan.close_error ||
-                         plan.input_close_error || plan.rename_error ||
-                         plan.read_error_at <= size || plan.disk_space < length ||
-                         (!plan.encode && plan.write_at_error);
+                                    : encode                ? ExpectedRecords(file, size)
+                                                            : ExpectedWavData(file, size, &cut);
+  const uint64_t length = body.size() + (encode ? 0 : 44);
+  const bool must_fail = size == 0 || !recording || files.size_error || files.close_error ||
+                         files.input_close_error || files.rename_error ||
+                         files.read_error_at <= size || files.disk_space < length ||
+                         (!encode && files.write_at_error);
 
-  // A decode whose last frame is cut short warns of it before it ends.
-  const bool cut = !plan.encode && recording && EndsInACutFrame(file, size);
-  const size_t warnings =
-      std::count_if(host.messages.begin(), host.messages.end(),
-                    [](const auto& m) { return m.kind == MessageKind::kWarning; });
-  FUZZ_CHECK(warnings <= (cut ? 1u : 0u));
-  FUZZ_CHECK(must_fail || warnings == (cut ? 1u : 0u));
+  const size_t warnings = std::count_if(host.messages.begin(), host.messages.end(), [](auto& m) {
+    return m.kind == MessageKind::kWarning;
+  });
+  FUZZ_CHECK(warnings <= (cut ? 1u : 0u) && (must_fail || warnings == (cut ? 1u : 0u)));
   FUZZ_CHECK(host.messages.size() == warnings + 1);
   FUZZ_CHECK(result == (must_fail ? -1 : 0));
-  FUZZ_CHECK(host.messages.back().kind ==
-             (must_fail ? MessageKind::kFailed : MessageKind::kFinished));
+  FUZZ_CHECK(host.messages.back().kind == (must_fail ? MessageKind::kFailed : MessageKind::kFinished));
   if (must_fail) {
-    FUZZ_CHECK(plan.earlier ? files.output(output).head == earlier : !files.has_output(output));
-    FUZZ_CHECK(files.temporary_files() <= (plan.remove_error ? 1u : 0u));
+    FUZZ_CHECK(earlier ? files.output(output).head == old : !files.has_output(output));
+    FUZZ_CHECK(files.temporary_files() <= (files.remove_error ? 1u : 0u));
     return;
   }
   FUZZ_CHECK(files.temporary_files() == 0);
   const testing::FakeOutput& out = files.output(output);
-  FUZZ_CHECK(out.closed);
-  FUZZ_CHECK(out.size == length);
-  FUZZ_CHECK(out.head.size() == out.size);
+  FUZZ_CHECK(out.closed && out.size == length && out.head.size() == length);
   FUZZ_CHECK(std::equal(body.begin(), body.end(), out.head.end() - body.size()));
-  if (!plan.encode) {
-    FUZZ_CHECK(std::equal(out.head.begin(), out.head.begin() + 4, "RIFF"));
-    FUZZ_CHECK(Le32(out.head, 4) == out.size - 8);
-    FUZZ_CHECK(Le32(out.head, 40) == out.size - kWavHeaderBytes);
+  if (!encode) {
     const uint32_t rate = file[8] | file[9] << 8;
+    FUZZ_CHECK(std::equal(out.head.begin(), out.head.begin() + 4, "RIFF"));
+    FUZZ_CHECK(Le32(out.head, 4) == length - 8 && Le32(out.head, 40) == length - 44);
     FUZZ_CHECK(Le32(out.head, 24) == rate && Le32(out.head, 28) == 2 * rate);
   }
-  const size_t units = plan.encode ? body.size() / kRecordBytes : body.size() / (2 * kFrameSamples);
-  FUZZ_CHECK(host.pumps == static_cast<int64_t>(units));
+  FUZZ_CHECK(host.pumps == static_cast<int64_t>(encode ? body.size() / 9 : body.size() / 320));
   FUZZ_CHECK(!host.positions.empty() && host.positions.back() == 100);
   FUZZ_CHECK(std::is_sorted(host.positions.begin(), host.positions.end()));
   FUZZ_CHECK(host.positions.front() >= 0);
@@ -138,13 +146,13 @@ void CheckRun(const Plan& plan, const uint8_t* file, size_t size) {
 }  // namespace ondavo::fuzz
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  ondavo::fuzz::BindCodecForFuzzing();
+  ondavo::BindCodecLibrary(ONDAVO_FUZZ_CODEC);
+  FUZZ_CHECK(ondavo::MissingCodecEntryPoint(ondavo::CodecUse::kDecode).empty());
+  FUZZ_CHECK(ondavo::MissingCodecEntryPoint(ondavo::CodecUse::kEncode).empty());
   return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  using namespace ondavo::fuzz;
-  if (size < kPlanBytes) return 0;
-  CheckRun(ReadPlan(data), data + kPlanBytes, size - kPlanBytes);
+  if (size >= 8) ondavo::fuzz::CheckRun(data, data + 8, size - 8);
   return 0;
 }

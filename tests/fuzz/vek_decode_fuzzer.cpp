@@ -3,45 +3,38 @@
 // exactly 160, so AddressSanitizer stops any read or write past either.
 // The run is decoded twice after a reset, into blocks prefilled differently:
 // the two must agree, so every sample is written and depends on nothing but
-// the frames and the reset.
+// the frames and the reset. Silence frames decode to silence.
 #include <cstdint>
 #include <cstring>
 #include <memory>
 #include <vector>
 
 #include "fuzz_support.h"
+#include "test_support.h"
 #include "vek.h"
 
-namespace ondavo::fuzz {
 namespace {
 
 std::vector<short> DecodeAll(const uint8_t* data, size_t size, short fill) {
   vVek_Init_Dsp_Regs();
   vVek_Init_Decoder();
   std::vector<short> decoded;
-  for (size_t at = 0; at < size;) {
-    const size_t length = FrameLength(data[at]);
-    if (size - at < length) break;
+  for (size_t at = 0, length; at < size && (length = ondavo::testing::FrameLength(data[at])) <= size - at;
+       at += length) {
     auto frame = std::make_unique<unsigned char[]>(length);
     std::memcpy(frame.get(), data + at, length);
-    std::unique_ptr<short[]> samples(new short[kFrameSamples]);
-    std::fill(samples.get(), samples.get() + kFrameSamples, fill);
+    auto samples = std::make_unique<short[]>(kVekFrameSamples);
+    std::fill(samples.get(), samples.get() + kVekFrameSamples, fill);
     vVek_Decode(samples.get(), frame.get());
-    // Silence frames are silent, whatever came before.
-    if (data[at] >= 0xE0) {
-      for (size_t i = 0; i < kFrameSamples; ++i) FUZZ_CHECK(samples[i] == 0);
-    }
-    decoded.insert(decoded.end(), samples.get(), samples.get() + kFrameSamples);
-    at += length;
+    for (int i = 0; i < kVekFrameSamples && data[at] >= 0xE0; ++i) FUZZ_CHECK(samples[i] == 0);
+    decoded.insert(decoded.end(), samples.get(), samples.get() + kVekFrameSamples);
   }
   return decoded;
 }
 
 }  // namespace
-}  // namespace ondavo::fuzz
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  using ondavo::fuzz::DecodeAll;
   FUZZ_CHECK(DecodeAll(data, size, 0x5A5A) == DecodeAll(data, size, -0x5A5B));
   return 0;
 }
