@@ -26,8 +26,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "Cannot start wxWidgets on display %s\n", std::getenv("DISPLAY"));
     return 1;
   }
-  InstallAssertHandler();
-  InstallUnexpectedDialogHook();
+  InstallTestHooks();
   if (!wxTheApp->CallOnInit()) return 1;
   int result = RUN_ALL_TESTS();
   wxTheApp->OnExit();

@@ -1,11 +1,10 @@
-// Helpers for the window's tests: dialogs that a test expects are answered
-// without being shown, a dialog nobody expected fails the test instead of
-// waiting for a click, and the window under test runs its modal loop for real.
+// Helpers for the window's tests: the dialogs a test expects are answered
+// without being shown, one nobody expected fails the test instead of waiting
+// for a click, and the converter window runs its modal loop for real.
 #ifndef ONDAVO_TESTS_APP_TEST_SUPPORT_H_
 #define ONDAVO_TESTS_APP_TEST_SUPPORT_H_
 
 #include <gtest/gtest.h>
-#include <wx/dialog.h>
 #include <wx/msgdlg.h>
 #include <wx/testing.h>
 
@@ -16,46 +15,36 @@
 #include "ondavo.h"
 #include "ondavodlg.h"
 
-// GoogleTest shows a wxString as text.
 inline void PrintTo(const wxString& text, std::ostream* out) {
   *out << '"' << text.utf8_string() << '"';
 }
 
-// wxTEST_DIALOG's hook: reports through GoogleTest, lets the dialogs that a
-// test runs for real (RunModal) go by, and cancels an unexpected dialog
-// rather than showing it.
+// wxTEST_DIALOG's hook: reports through GoogleTest, lets the converter window
+// run for real and cancels an unexpected dialog rather than showing it.
 class TestDialogHook : public wxTestingModalHook {
  public:
-  TestDialogHook(const char* file, int line, const char* func);
-  ~TestDialogHook() override;
+  using wxTestingModalHook::wxTestingModalHook;
 
  protected:
   int Enter(wxDialog* dialog) override;
-  void ReportFailure(const wxString& message) override;
+  void ReportFailure(const wxString& message) override { ADD_FAILURE() << message; }
 };
 #undef wxTEST_DIALOG_HOOK_CLASS
 #define wxTEST_DIALOG_HOOK_CLASS TestDialogHook
 
-// Outside wxTEST_DIALOG: every dialog but those run with RunModal fails the
-// test and is cancelled.
-void InstallUnexpectedDialogHook();
-// A wxWidgets assertion fails the test instead of opening its dialog.
-void InstallAssertHandler();
+// Outside wxTEST_DIALOG every dialog but the converter window fails the test,
+// and so does a wxWidgets assertion.
+void InstallTestHooks();
 
-// Shows `dialog` modally, for real, and runs `body` from inside its loop. Ends
-// the dialog with wxID_ABORT afterwards unless `body` ended it. Returns what
-// ShowModal returned.
+// Shows `dialog` modally, for real, and runs `body` from inside its loop; ends
+// it with wxID_ABORT afterwards unless `body` did. Returns ShowModal's result.
 int RunModal(wxDialog& dialog, std::function<void()> body);
-
 // Sends a command event, as a button or a menu would.
 void SendCommand(wxWindow& window, wxEventType type, int id);
-
-// Lets the program handle its events for at most `seconds`, until `done`.
-bool WaitUntil(const std::function<bool()>& done, double seconds = 5);
-
+// Lets the program handle its events until `done`, for 5 s at most.
+bool WaitUntil(const std::function<bool()>& done);
 // A coded voice file of `frames` silence frames at 8 kHz.
 void WriteSilence(const std::string& path, int frames);
-// The text of the field `id`.
 wxString TextOf(wxWindow& dialog, int id);
 
 // A message box with exactly `text`, answered with `answer`; `then` runs
@@ -67,8 +56,13 @@ class ExpectMessage : public wxExpectModalBase<wxMessageDialog, ExpectMessage> {
       : text_(text), then_(std::move(then)), answer_(answer) {}
 
  protected:
-  int OnInvoked(wxMessageDialog* box) const override;
-  wxString GetDefaultDescription() const override;
+  int OnInvoked(wxMessageDialog* box) const override {
+    EXPECT_EQ(box->GetMessage(), text_);
+    EXPECT_EQ(box->GetTitle(), "Ondavo");
+    if (then_) then_();
+    return answer_;
+  }
+  wxString GetDefaultDescription() const override { return "a message box \"" + text_ + "\""; }
 
  private:
   wxString text_;
