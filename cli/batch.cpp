@@ -1,14 +1,19 @@
 #include "batch.h"
 
+#ifdef _WIN32
+#include <io.h>
+#include <windows.h>
+#else
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <utility>
 
 #include "output_claims.h"
 #include "output_name.h"
@@ -73,12 +78,67 @@ MessageKind RunOne(const Job& job, const BatchOptions& options, std::FILE* out, 
   return outcome;
 }
 
+bool ErrorIsTerminal() {
+  return ::isatty(::fileno(stderr));
+}
+
 // Standard output and standard error are one terminal.
 bool SameTerminal() {
+#ifdef _WIN32
+  // A program has one console.
+  return ::isatty(::fileno(stdout)) && ErrorIsTerminal();
+#else
   struct stat out, err;
-  return ::isatty(STDOUT_FILENO) && ::isatty(STDERR_FILENO) && ::fstat(STDOUT_FILENO, &out) == 0 &&
+  return ::isatty(STDOUT_FILENO) && ErrorIsTerminal() && ::fstat(STDOUT_FILENO, &out) == 0 &&
          ::fstat(STDERR_FILENO, &err) == 0 && out.st_rdev == err.st_rdev;
+#endif
 }
+
+// A stream that keeps what is written to it, for a worker's messages.
+class Capture {
+ public:
+#ifdef _WIN32
+  // No memory streams here: a temporary file, gone when closed.
+  Capture() {
+    wchar_t folder[MAX_PATH + 1], name[MAX_PATH + 1];
+    if (::GetTempPathW(MAX_PATH + 1, folder) != 0 &&
+        ::GetTempFileNameW(folder, L"ond", 0, name) != 0) {
+      file_ = ::_wfopen(name, L"w+bTD");
+    }
+  }
+#else
+  Capture() : file_(::open_memstream(&text_, &size_)) {}
+#endif
+  ~Capture() {
+    Take();
+  }
+  std::FILE* file() const {
+    return file_;
+  }
+
+  // What was written; the stream is closed.
+  std::string Take() {
+    std::string text;
+    if (file_ == nullptr) return text;
+#ifdef _WIN32
+    std::fflush(file_);
+    std::rewind(file_);
+    char buffer[4096];
+    for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, file_)) > 0;) text.append(buffer, n);
+    std::fclose(std::exchange(file_, nullptr));
+#else
+    std::fclose(std::exchange(file_, nullptr));
+    text.assign(text_, size_);
+    std::free(std::exchange(text_, nullptr));
+#endif
+    return text;
+  }
+
+ private:
+  std::FILE* file_ = nullptr;
+  char* text_ = nullptr;  // the memory stream's
+  size_t size_ = 0;
+};
 
 // False when `job`'s output is another input's of this run; the failure is
 // then told and counted.
@@ -94,26 +154,21 @@ bool ClaimOutput(const Job& job, const BatchOptions& options, OutputClaims* clai
   return false;
 }
 
-// One conversion in a worker, its messages held for the run to print.
+}  // namespace
+
 WorkResult RunInWorker(const Job& job, const BatchOptions& options) {
   WorkResult result;
-  char *out_text = nullptr, *err_text = nullptr;
-  size_t out_size = 0, err_size = 0;
-  std::FILE* out = ::open_memstream(&out_text, &out_size);
-  std::FILE* err = ::open_memstream(&err_text, &err_size);
-  if (out != nullptr && err != nullptr) {
-    result.outcome = RunOne(job, options, out, err, false, !options.quiet);
-  } else {
-    result.err = "Can't convert file " + job.input + " (" + std::strerror(errno) + ")\n";
-  }
-  if (out != nullptr) std::fclose(out);
-  if (err != nullptr) std::fclose(err);
-  if (out_text != nullptr) result.out.assign(out_text, out_size);
-  if (err_text != nullptr) result.err.append(err_text, err_size);
-  std::free(out_text);
-  std::free(err_text);
+  Capture out, err;
+  const bool captured = out.file() != nullptr && err.file() != nullptr;
+  if (captured)
+    result.outcome = RunOne(job, options, out.file(), err.file(), false, !options.quiet);
+  result.out = out.Take();
+  result.err = err.Take();
+  if (!captured) result.err += "Can't convert file " + job.input + ": no room for its messages\n";
   return result;
 }
+
+namespace {
 
 void Print(const WorkResult& result, Tally* tally) {
   std::fwrite(result.out.data(), 1, result.out.size(), stdout);
@@ -170,7 +225,7 @@ Tally RunBatch(const std::vector<Job>& jobs, const BatchOptions& options) {
   if (options.jobs > 1 && jobs.size() > 1) return RunInParallel(jobs, options);
   Tally tally;
   OutputClaims claims;
-  const bool show_progress = !options.quiet && ::isatty(STDERR_FILENO);
+  const bool show_progress = !options.quiet && ErrorIsTerminal();
   // On one terminal the counts would write over the progress: it shows alone.
   const bool show_counts = !options.quiet && !(show_progress && SameTerminal());
   for (const Job& job : jobs) {

@@ -16,6 +16,7 @@
 
 #include "conversion.h"
 #include "job_list.h"
+#include "worker_pool.h"
 
 namespace ondavo {
 
@@ -46,6 +47,10 @@ struct Tally {
 };
 
 Tally RunBatch(const std::vector<Job>& jobs, const BatchOptions& options);
+
+// One conversion as a worker of a parallel run does it, its messages held
+// for the run to print.
+WorkResult RunInWorker(const Job& job, const BatchOptions& options);
 
 }  // namespace ondavo
 

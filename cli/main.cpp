@@ -48,6 +48,7 @@ struct Settings {
   bool no_clobber = false;
   bool force = false;
   bool keep_time = false;
+  bool worker = false;
   int jobs = 1;
 };
 
@@ -69,6 +70,9 @@ CLI::App* AddCommand(CLI::App& app, const char* name, const char* about, const c
       ->check(CLI::Range(1, 256));
   command->add_flag("--keep-time", settings->keep_time,
                     "Give each output its input's modification time");
+  // A worker of a parallel run where the system cannot copy a process: it
+  // takes its files from standard input (see WorkerPool).
+  command->add_flag("--worker", settings->worker)->group("");
   return command;
 }
 
@@ -117,13 +121,6 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "ondavo-cli: --force and --no-clobber contradict each other\n");
     return kExitUsage;
   }
-  std::vector<std::string> problems, notes;
-  ondavo::JobListOptions list_options{settings.recursive, decoding ? ".DVR" : ".pcm",
-                                      settings.output_root};
-  std::vector<ondavo::Job> jobs = ondavo::ListJobs(settings.paths, list_options, &problems, &notes);
-  for (const std::string& note : notes) std::fprintf(stderr, "%s\n", note.c_str());
-  for (const std::string& problem : problems) std::fprintf(stderr, "%s\n", problem.c_str());
-
   ondavo::BindCodecLibrary();
   ondavo::BatchOptions options;
   options.command = decoding ? ondavo::DecodeCommand : ondavo::EncodeCommand;
@@ -136,6 +133,17 @@ int main(int argc, char** argv) {
   options.jobs = settings.jobs;
   options.stop_request = &g_stop_request;
   options.stop_from_terminal = &g_stop_from_terminal;
+  if (settings.worker) {
+    ondavo::ServeJobsOnStandardStreams(
+        [&options](const ondavo::Job& job) { return ondavo::RunInWorker(job, options); });
+  }
+
+  std::vector<std::string> problems, notes;
+  ondavo::JobListOptions list_options{settings.recursive, decoding ? ".DVR" : ".pcm",
+                                      settings.output_root};
+  std::vector<ondavo::Job> jobs = ondavo::ListJobs(settings.paths, list_options, &problems, &notes);
+  for (const std::string& note : notes) std::fprintf(stderr, "%s\n", note.c_str());
+  for (const std::string& problem : problems) std::fprintf(stderr, "%s\n", problem.c_str());
   ondavo::Tally tally = ondavo::RunBatch(jobs, options);
   tally.failed += static_cast<int>(problems.size());
 

@@ -9,7 +9,9 @@
 #ifndef ONDAVO_CLI_WORKER_POOL_H_
 #define ONDAVO_CLI_WORKER_POOL_H_
 
+#include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -27,11 +29,17 @@ struct WorkResult {
 // What a worker does with one file.
 using Work = std::function<WorkResult(const Job&)>;
 
+// Where a system cannot copy a running process (Windows), a worker is the
+// program itself started again with "--worker" after its own arguments: it
+// reads its jobs from standard input and writes its results to standard
+// output, through this.
+[[noreturn]] void ServeJobsOnStandardStreams(const Work& work);
+
 class WorkerPool {
  public:
   // Starts up to `count` workers that each run `work` on the jobs handed to
   // them. Fewer when the system refuses more; `*problem` then says why.
-  WorkerPool(int count, Work work, std::string* problem);
+  WorkerPool(int count, const Work& work, std::string* problem);
   // Lets the workers finish what they hold, then ends them.
   ~WorkerPool();
   WorkerPool(const WorkerPool&) = delete;
@@ -51,19 +59,31 @@ class WorkerPool {
   // Passes `signal` on to every worker.
   void Signal(int signal);
 
+  struct Worker;  // the system's own
+
  private:
-  struct Worker {
-    int pid = -1;
-    int jobs = -1;     // the pipe the worker reads its jobs from
-    int results = -1;  // and the one it writes its results to
-    bool busy = false;
-    Job job;
-  };
-  // The outcome of a worker that went away holding `job`.
+  // The outcome of a worker that went away holding its job.
   WorkResult Lost(Worker& worker);
 
-  std::vector<Worker> workers_;
+  std::vector<std::unique_ptr<Worker>> workers_;
 };
+
+// What a worker and the run send each other: texts, each a 32-bit length
+// and its bytes. A job is its input and output folder; a result its
+// outcome (one byte) and the texts for standard output and error.
+std::string PackTexts(std::initializer_list<const std::string*> texts);
+// Reads texts with `read_all(data, size)`, which fills `data` whole or
+// fails at the end of the stream or on an error.
+template <typename ReadAll>
+bool ReadTexts(ReadAll read_all, std::initializer_list<std::string*> texts) {
+  for (std::string* text : texts) {
+    uint32_t length = 0;
+    if (!read_all(&length, sizeof length)) return false;
+    text->resize(length);
+    if (length > 0 && !read_all(text->data(), length)) return false;
+  }
+  return true;
+}
 
 }  // namespace ondavo
 

@@ -1,3 +1,5 @@
+// Workers as copies of the running program (fork), each with a pipe for its
+// jobs and one for its results.
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -5,7 +7,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdint>
 #include <cstdio>
 #include <cstring>
 
@@ -15,9 +16,9 @@ namespace ondavo {
 
 namespace {
 
-// Whole reads and writes on a pipe; false at its end or on an error.
-bool WriteAll(int fd, const void* data, size_t size) {
-  const char* p = static_cast<const char*>(data);
+bool WriteAll(int fd, const std::string& data) {
+  const char* p = data.data();
+  size_t size = data.size();
   while (size > 0) {
     ssize_t n = ::write(fd, p, size);
     if (n < 0 && errno == EINTR) continue;
@@ -28,46 +29,27 @@ bool WriteAll(int fd, const void* data, size_t size) {
   return true;
 }
 
-bool ReadAll(int fd, void* data, size_t size) {
-  char* p = static_cast<char*>(data);
-  while (size > 0) {
-    ssize_t n = ::read(fd, p, size);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    p += n;
-    size -= static_cast<size_t>(n);
-  }
-  return true;
-}
-
-// A message is its texts, each a 32-bit length and the bytes.
-bool WriteTexts(int fd, std::initializer_list<const std::string*> texts) {
-  std::string message;
-  for (const std::string* text : texts) {
-    uint32_t length = static_cast<uint32_t>(text->size());
-    message.append(reinterpret_cast<const char*>(&length), sizeof length);
-    message += *text;
-  }
-  return WriteAll(fd, message.data(), message.size());
-}
-
-bool ReadTexts(int fd, std::initializer_list<std::string*> texts) {
-  for (std::string* text : texts) {
-    uint32_t length = 0;
-    if (!ReadAll(fd, &length, sizeof length)) return false;
-    text->resize(length);
-    if (!ReadAll(fd, text->data(), length)) return false;
-  }
-  return true;
+auto ReadAllFrom(int fd) {
+  return [fd](void* data, size_t size) {
+    char* p = static_cast<char*>(data);
+    while (size > 0) {
+      ssize_t n = ::read(fd, p, size);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) return false;
+      p += n;
+      size -= static_cast<size_t>(n);
+    }
+    return true;
+  };
 }
 
 // A worker's life: a job, its result, until the run closes the jobs' pipe.
 [[noreturn]] void Serve(int jobs, int results, const Work& work) {
   Job job;
-  while (ReadTexts(jobs, {&job.input, &job.output_folder})) {
+  while (ReadTexts(ReadAllFrom(jobs), {&job.input, &job.output_folder})) {
     WorkResult result = work(job);
     std::string outcome(1, static_cast<char>(result.outcome));
-    if (!WriteTexts(results, {&outcome, &result.out, &result.err})) break;
+    if (!WriteAll(results, PackTexts({&outcome, &result.out, &result.err}))) break;
   }
   ::_exit(0);
 }
@@ -79,7 +61,19 @@ void Close(int* fd) {
 
 }  // namespace
 
-WorkerPool::WorkerPool(int count, Work work, std::string* problem) {
+struct WorkerPool::Worker {
+  pid_t pid = -1;
+  int jobs = -1;     // the pipe the worker reads its jobs from
+  int results = -1;  // and the one it writes its results to
+  bool busy = false;
+  Job job;
+};
+
+void ServeJobsOnStandardStreams(const Work& work) {
+  Serve(STDIN_FILENO, STDOUT_FILENO, work);
+}
+
+WorkerPool::WorkerPool(int count, const Work& work, std::string* problem) {
   for (int i = 0; i < count; ++i) {
     int jobs[2], results[2];
     if (::pipe2(jobs, O_CLOEXEC) != 0) {
@@ -96,9 +90,9 @@ WorkerPool::WorkerPool(int count, Work work, std::string* problem) {
     pid_t pid = ::fork();
     if (pid == 0) {
       // The other workers' pipes are not this one's to hold open.
-      for (Worker& other : workers_) {
-        Close(&other.jobs);
-        Close(&other.results);
+      for (auto& other : workers_) {
+        Close(&other->jobs);
+        Close(&other->results);
       }
       ::close(jobs[1]);
       ::close(results[0]);
@@ -112,42 +106,42 @@ WorkerPool::WorkerPool(int count, Work work, std::string* problem) {
       ::close(results[0]);
       break;
     }
-    Worker worker;
-    worker.pid = pid;
-    worker.jobs = jobs[1];
-    worker.results = results[0];
-    workers_.push_back(worker);
+    auto worker = std::make_unique<Worker>();
+    worker->pid = pid;
+    worker->jobs = jobs[1];
+    worker->results = results[0];
+    workers_.push_back(std::move(worker));
   }
 }
 
 WorkerPool::~WorkerPool() {
-  // A worker reads the end of its jobs' pipe once it has given its result.
-  for (Worker& worker : workers_) Close(&worker.jobs);
-  for (Worker& worker : workers_) {
-    Close(&worker.results);
-    while (worker.pid > 0 && ::waitpid(worker.pid, nullptr, 0) < 0 && errno == EINTR) {
+  // A worker finds the end of its jobs' pipe once it has given its result.
+  for (auto& worker : workers_) Close(&worker->jobs);
+  for (auto& worker : workers_) {
+    Close(&worker->results);
+    while (worker->pid > 0 && ::waitpid(worker->pid, nullptr, 0) < 0 && errno == EINTR) {
     }
   }
 }
 
 bool WorkerPool::Busy() const {
-  for (const Worker& worker : workers_) {
-    if (worker.busy) return true;
+  for (const auto& worker : workers_) {
+    if (worker->busy) return true;
   }
   return false;
 }
 
 int WorkerPool::IdleWorker() const {
   for (size_t i = 0; i < workers_.size(); ++i) {
-    if (!workers_[i].busy && workers_[i].jobs >= 0) return static_cast<int>(i);
+    if (!workers_[i]->busy && workers_[i]->jobs >= 0) return static_cast<int>(i);
   }
   return -1;
 }
 
 bool WorkerPool::Give(int index, const Job& job, WorkResult* result) {
-  Worker& worker = workers_[index];
+  Worker& worker = *workers_[index];
   worker.job = job;
-  if (WriteTexts(worker.jobs, {&job.input, &job.output_folder})) {
+  if (WriteAll(worker.jobs, PackTexts({&job.input, &job.output_folder}))) {
     worker.busy = true;
     return true;
   }
@@ -158,10 +152,10 @@ bool WorkerPool::Give(int index, const Job& job, WorkResult* result) {
 bool WorkerPool::Wait(Job* job, WorkResult* result) {
   std::vector<pollfd> waiting;
   std::vector<Worker*> owners;
-  for (Worker& worker : workers_) {
-    if (!worker.busy) continue;
-    waiting.push_back({worker.results, POLLIN, 0});
-    owners.push_back(&worker);
+  for (auto& worker : workers_) {
+    if (!worker->busy) continue;
+    waiting.push_back({worker->results, POLLIN, 0});
+    owners.push_back(worker.get());
   }
   if (::poll(waiting.data(), waiting.size(), -1) < 0) return false;
   for (size_t i = 0; i < waiting.size(); ++i) {
@@ -170,7 +164,8 @@ bool WorkerPool::Wait(Job* job, WorkResult* result) {
     *job = worker.job;
     worker.busy = false;
     std::string outcome;
-    if (ReadTexts(worker.results, {&outcome, &result->out, &result->err}) && outcome.size() == 1) {
+    if (ReadTexts(ReadAllFrom(worker.results), {&outcome, &result->out, &result->err}) &&
+        outcome.size() == 1) {
       result->outcome = static_cast<MessageKind>(outcome[0]);
     } else {
       *result = Lost(worker);
@@ -181,8 +176,8 @@ bool WorkerPool::Wait(Job* job, WorkResult* result) {
 }
 
 void WorkerPool::Signal(int signal) {
-  for (const Worker& worker : workers_) {
-    if (worker.pid > 0) ::kill(worker.pid, signal);
+  for (const auto& worker : workers_) {
+    if (worker->pid > 0) ::kill(worker->pid, signal);
   }
 }
 
