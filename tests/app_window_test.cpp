@@ -4,19 +4,16 @@
 #include <gtest/gtest.h>
 #include <wx/app.h>
 #include <wx/dnd.h>
-#include <wx/gauge.h>
 #include <wx/textctrl.h>
 
 #include <filesystem>
 #include <vector>
 
 #include "app_test_support.h"
-#include "codec_binding.h"
 #include "file_chooser.h"
 #include "message_pump.h"
 #include "ondavodlg.h"
 #include "test_support.h"
-#include "window_host.h"
 
 namespace {
 
@@ -58,15 +55,6 @@ class WindowTest : public ::testing::Test {
   wxString chooser_answer_;
   std::vector<wxString> filters_;
 };
-
-TEST_F(WindowTest, StartFindsTheBarsSetsTheIconsAndBindsTheCodec) {
-  RunModal(dialog_, [&] {
-    EXPECT_EQ(g_pEncodeProgress, nullptr);
-    EXPECT_EQ(g_pDecodeProgress, dialog_.FindWindow(kIdDecodeProgress));
-    EXPECT_EQ(dialog_.GetIcons().GetIconCount(), 3u);
-    EXPECT_NE(ondavo::g_CodecBinding.vVek_Decode, nullptr) << ondavo::g_CodecBinding.load_error;
-  });
-}
 
 TEST_F(WindowTest, DecodesTheChosenFileAndCancellingEmptiesTheChoice) {
   chooser_answer_ = Silence("memo.DVR", 3000);
@@ -266,18 +254,6 @@ TEST(MessagePumpTest, DispatchesAtOnceThenOncePerInterval) {
   wxTheApp->CallAfter([&] { ran = true; });
   MessagePump().Pump();
   EXPECT_TRUE(ran);
-}
-
-TEST(WindowHostTest, KeepsPositionsInTheBarsRange) {
-  COndavoDlg window;
-  auto* bar = wxDynamicCast(window.FindWindow(kIdDecodeProgress), wxGauge);
-  WindowHost host(window, g_strDvrFile, bar);
-  for (auto [percent, shown] : {std::pair{-5, 0}, {42, 42}, {250, 100}}) {
-    host.SetProgressPosition(percent);
-    EXPECT_EQ(bar->GetValue(), shown);
-  }
-  WindowHost no_bar(window, g_strPcmFile, nullptr);
-  no_bar.SetProgressPosition(50);  // goes nowhere, and does not crash
 }
 
 }  // namespace

@@ -1,7 +1,6 @@
 // ondavo-cli as a user runs it: a real process, real files, the real codec
 // library found as the installed program finds it.
 #include <signal.h>
-#include <sys/stat.h>
 
 #include <gtest/gtest.h>
 
@@ -54,9 +53,6 @@ TEST(CliTest, DecodesEachFileAndReportsOnStandardOutput) {
 
 TEST(CliTest, ExitStatusSaysHowTheRunWent) {
   TempDir dir;
-  ASSERT_EQ(::mkfifo((dir / "fifo.DVR").c_str(), 0600), 0);
-  WriteBytes(dir / "short.DVR", {1, 2, 3});
-  fs::create_directory(dir / "folder.DVR");
   fs::create_directory(dir / "card");
   WriteBytes(dir / "card/a.dvr", {1});
   struct Case {
@@ -75,19 +71,9 @@ TEST(CliTest, ExitStatusSaysHowTheRunWent) {
       {{"decode", dir / "none.DVR"},
        1,
        "Can't open file " + dir / "none.DVR" + " (No such file or directory)\n"},
-      {{"decode", dir / "fifo.DVR"},
-       1,
-       "Can't open file " + dir / "fifo.DVR" + " (Not a regular file)\n"},
-      {{"decode", dir / "folder.DVR"},
-       1,
-       "Can't open file " + dir / "folder.DVR" + " (Is a directory)\n"},
       {{"decode", "-r", dir / "card"},
        0,
        "No .DVR files under " + dir / "card" + " (left out: " + dir / "card/a.dvr" + ")\n"},
-      {{"decode", dir / "short.DVR"},
-       1,
-       "File " + dir / "short.DVR" +
-           " is not a coded voice recording (it ends inside its header)\n"},
   };
   for (const Case& c : cases) {
     ProgramResult run = RunProgram(Cli(c.args));
@@ -96,8 +82,6 @@ TEST(CliTest, ExitStatusSaysHowTheRunWent) {
       EXPECT_EQ(run.err, c.err);
     }
   }
-  EXPECT_EQ(dir.Names(), (std::vector<std::string>{"card", "card/a.dvr", "fifo.DVR", "folder.DVR",
-                                                   "short.DVR"}));
 }
 
 // A recorder's card: two folders of recordings and a file to be ignored.
@@ -114,9 +98,12 @@ class CardTest : public ::testing::Test {
   TempDir dir_;
 };
 
+// With --keep-time each output gets its recording's date.
 TEST_F(CardTest, RecursesIntoFoldersSerialOrParallelAlike) {
+  auto recorded = fs::file_time_type::clock::now() - std::chrono::hours(24 * 400);
+  fs::last_write_time(dir_ / "card/day1/a.DVR", recorded);
   ProgramResult serial =
-      RunProgram(Cli({"decode", "-q", "-r", "-o", dir_ / "serial", dir_ / "card"}));
+      RunProgram(Cli({"decode", "-q", "-r", "--keep-time", "-o", dir_ / "serial", dir_ / "card"}));
   ProgramResult parallel =
       RunProgram(Cli({"decode", "-r", "-j", "3", "-o", dir_ / "parallel", dir_ / "card"}));
   EXPECT_EQ(serial.status, 0) << serial.err;
@@ -131,6 +118,7 @@ TEST_F(CardTest, RecursesIntoFoldersSerialOrParallelAlike) {
   }
   EXPECT_EQ(parallel.err, "3 converted, 0 skipped, 0 failed\n");
   EXPECT_FALSE(fs::exists(dir_ / "card/day1/a.WAV"));
+  EXPECT_EQ(fs::last_write_time(dir_ / "serial/day1/a.WAV"), recorded);
 }
 
 TEST_F(CardTest, NoClobberSkipsExistingOutputsSerialOrParallel) {
@@ -187,14 +175,6 @@ TEST_F(CardTest, InputsThatWouldShareAnOutputAreNotBothConverted) {
       RunProgram(Cli({"decode", "-q", dir_ / "card/day1/a.DVR", dir_ / "card/day1/../day1/a.DVR"}));
   EXPECT_EQ(twice.status, 0) << twice.err;
   EXPECT_EQ(twice.err, "");
-}
-
-TEST_F(CardTest, KeepTimeGivesTheOutputTheRecordingsDate) {
-  auto recorded = fs::file_time_type::clock::now() - std::chrono::hours(24 * 400);
-  fs::last_write_time(dir_ / "card/day1/a.DVR", recorded);
-  ProgramResult run = RunProgram(Cli({"decode", "-q", "--keep-time", dir_ / "card/day1/a.DVR"}));
-  EXPECT_EQ(run.status, 0) << run.err;
-  EXPECT_EQ(fs::last_write_time(dir_ / "card/day1/a.WAV"), recorded);
 }
 
 // A .DVR file may be a recording: encode replaces one only when forced.

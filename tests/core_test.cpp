@@ -1,20 +1,30 @@
-// The two commands on real files, with the recording codec: what they write,
-// what they ask of the codec, what they tell the host, how they name the
-// output and what they do with a file already there.
+// The two commands with the recording codec, on real files and on files in
+// memory that fail on demand: what they write, ask of the codec and tell
+// the host; how they name the output and treat a file already there; and
+// that a failed run leaves the earlier output and no temporary file.
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-
 #include <algorithm>
+#include <cerrno>
+#include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
+#include <functional>
 #include <optional>
+#include <random>
 
 #include "decode_command.h"
 #include "dvr_format.h"
 #include "encode_command.h"
+#include "fake_file_system.h"
 #include "output_name.h"
+#include "progress_tracker.h"
 #include "recording_codec.h"
+#include "stop_signals.h"
 #include "test_support.h"
 
 namespace ondavo {
@@ -41,7 +51,6 @@ class CommandTest : public ::testing::Test {
     std::fclose(counts);
     return result;
   }
-  // The one message of the last run.
   Message Told() const { return host_.messages.size() == 1 ? host_.messages[0] : Message{}; }
   void Clear() {
     fs::remove_all(dir_.path());
@@ -56,8 +65,9 @@ class CommandTest : public ::testing::Test {
 
 TEST_F(CommandTest, DecodeWritesEveryWholeFrameUnderATrueHeader) {
   // 24, 2, 2, 11, 18 and 4 bytes back to back, then a 24-byte frame cut short.
+  const uint8_t kFirst[] = {0x80, 0xE1, 0xFF, 0x3F, 0x40, 0xC5};
   std::vector<uint8_t> body;
-  for (uint8_t first : {0x80, 0xE1, 0xFF, 0x3F, 0x40, 0xC5}) {
+  for (uint8_t first : kFirst) {
     std::vector<uint8_t> frame = Frames(1, first);
     body.insert(body.end(), frame.begin(), frame.end());
   }
@@ -74,19 +84,17 @@ TEST_F(CommandTest, DecodeWritesEveryWholeFrameUnderATrueHeader) {
                                       "Dc5000000"}));
   std::vector<uint8_t> wav = ReadBytes(dir_ / "a.WAV");
   ASSERT_EQ(wav.size(), WavSize(6));
-  const uint8_t kFixed[] = {'R',  'I',  'F', 'F', 0, 0, 0,  0, 'W', 'A', 'V',  'E',  'f', 'm',
-                            't',  ' ',  16,  0,   0, 0, 1,  0, 1,   0,   0x40, 0x1F, 0,   0,
-                            0x80, 0x3E, 0,   0,   2, 0, 16, 0, 'd', 'a', 't',  'a'};
-  for (size_t i = 0; i < sizeof kFixed; ++i) {
-    if (i < 4 || i >= 8) {
-      EXPECT_EQ(wav[i], kFixed[i]) << "header byte " << i;
+  const std::string kFixed(
+      "RIFF....WAVEfmt \x10\0\0\0\x01\0\x01\0\x40\x1F\0\0\x80\x3E\0\0\x02\0\x10\0data", 40);
+  for (size_t i = 0; i < kFixed.size(); ++i) {
+    if (kFixed[i] != '.') {
+      EXPECT_EQ(wav[i], static_cast<uint8_t>(kFixed[i])) << "byte " << i;
     }
   }
   EXPECT_EQ(Le32(wav, 4), wav.size() - 8);
   EXPECT_EQ(Le32(wav, 40), 6u * 320);
-  // The codec's samples (its frame's first byte, then the sample's index),
+  // The codec's samples (the frame's first byte, then the sample's index),
   // little-endian, frame after frame.
-  const uint8_t kFirst[] = {0x80, 0xE1, 0xFF, 0x3F, 0x40, 0xC5};
   for (int f = 0; f < 6; ++f) {
     for (int i = 0; i < 160; i += 53) {
       EXPECT_EQ(wav[WavSize(f) + i * 2], i);
@@ -100,31 +108,22 @@ TEST_F(CommandTest, DecodeWritesEveryWholeFrameUnderATrueHeader) {
 }
 
 TEST_F(CommandTest, DecodeTakesOnlyAHeaderWithARate) {
-  struct Case {
-    std::vector<uint8_t> file;
-    int result;
-    std::string told;  // for a refusal
-    size_t wav_size;
-  };
   const std::vector<uint8_t> header = DvrFile(16000, {});
-  const Case cases[] = {
-      {header, 0, "", WavSize(0)},
-      {{header.begin(), header.begin() + 12}, 0, "", WavSize(0)},
-      {{header.begin(), header.begin() + 9}, -1, "it ends inside its header", 0},
-      {DvrFile(0, Frames(3, 0x80)), -1, "its header gives a sample rate of 0", 0},
+  const std::pair<std::vector<uint8_t>, std::string> cases[] = {
+      {header, ""},
+      {{header.begin(), header.begin() + 12}, ""},
+      {{header.begin(), header.begin() + 9}, "it ends inside its header"},
+      {DvrFile(0, Frames(3, 0x80)), "its header gives a sample rate of 0"},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.file.size());
+  for (const auto& [file, refusal] : cases) {
     fs::remove(dir_ / "a.WAV");
-    EXPECT_EQ(Run(DecodeCommand, "a.DVR", c.file), c.result);
-    if (c.result == 0) {
+    EXPECT_EQ(Run(DecodeCommand, "a.DVR", file), refusal.empty() ? 0 : -1);
+    if (refusal.empty()) {
       std::vector<uint8_t> wav = ReadBytes(dir_ / "a.WAV");
-      ASSERT_EQ(wav.size(), c.wav_size);
+      EXPECT_EQ(wav.size(), WavSize(0));
       EXPECT_EQ(Le32(wav, 24), 16000u);
-      EXPECT_EQ(Le32(wav, 40), 0u);
     } else {
-      EXPECT_EQ(Told().text,
-                "File " + dir_ / "a.DVR" + " is not a coded voice recording (" + c.told + ")");
+      EXPECT_EQ(Told().text, NotARecordingMessage(dir_ / "a.DVR", refusal));
       EXPECT_FALSE(fs::exists(dir_ / "a.WAV"));
     }
   }
@@ -135,9 +134,9 @@ TEST_F(CommandTest, DecodeShowsProgressCountsAndPumps) {
   ASSERT_EQ(Run(DecodeCommand, "a.DVR", DvrFile(8000, Frames(600, 0xE0))), 0);
   EXPECT_EQ(counts_, "256 frames\r512 frames\r");
   EXPECT_EQ(host_.pumps, 600);
+  // The bytes read: the first frame starts after the header, 1% of 1214
+  // bytes, the last at byte 14 + 599 * 2, 99%; then 100.
   ASSERT_GE(host_.positions.size(), 3u);
-  // The bytes read so far: the first frame starts after the 14-byte header,
-  // at 1% of 1214 bytes, and the last at byte 14 + 599 * 2, 99%; then 100.
   EXPECT_EQ(host_.positions.front(), 1);
   EXPECT_TRUE(std::is_sorted(host_.positions.begin(), host_.positions.end()));
   EXPECT_EQ(host_.positions.end()[-2], 99);
@@ -152,40 +151,16 @@ TEST_F(CommandTest, EncodeWritesTheFirstNineBytesOfEachBlock) {
             (Message{FormatMessage(kEncodeFinished, dir_ / "voice.DVR"), MessageKind::kFinished}));
   std::vector<uint8_t> coded = ReadBytes(dir_ / "voice.DVR");
   ASSERT_EQ(coded.size(), 301u * 9);
-  for (size_t block = 0; block < 300; ++block) {
-    ASSERT_TRUE(std::equal(&coded[block * 9], &coded[block * 9 + 9], &pcm[block * 64])) << block;
+  for (size_t block = 0; block < 301; ++block) {
+    std::vector<uint8_t> expected(9, 0);  // a last, short block is padded with silence
+    std::copy_n(&pcm[block * 64], std::min<size_t>(9, pcm.size() - block * 64), expected.begin());
+    ASSERT_TRUE(std::equal(expected.begin(), expected.end(), &coded[block * 9])) << block;
   }
-  // A last, short block is padded with silence.
-  EXPECT_EQ(std::vector<uint8_t>(coded.end() - 9, coded.end()),
-            (std::vector<uint8_t>{pcm[19200], pcm[19201], pcm[19202], pcm[19203], pcm[19204], 0, 0,
-                                  0, 0}));
   EXPECT_EQ(counts_, "256 frames\r512 frames\r602\n");
   EXPECT_EQ(codec_.calls().size(), 2u + 301);
   EXPECT_EQ(codec_.calls()[1], "enc");
   EXPECT_EQ(host_.pumps, 301);
   EXPECT_EQ(host_.positions.size(), 101u);  // each percent once
-  EXPECT_EQ(host_.positions.back(), 100);
-}
-
-TEST_F(CommandTest, RefusesPathsWithoutTheMarkerAndOpensNothing) {
-  struct Case {
-    Command command;
-    const char* name;
-    const char* told;
-  };
-  const Case cases[] = {{DecodeCommand, "a.dvr", kDecodeRefusal},
-                        {DecodeCommand, "a.WAV", kDecodeRefusal},
-                        {EncodeCommand, "voice.PCM", kEncodeRefusal},
-                        {EncodeCommand, "voice.raw", kEncodeRefusal}};
-  for (const Case& c : cases) {
-    EXPECT_EQ(Run(c.command, c.name, {}), 0) << c.name;
-    EXPECT_EQ(Told(), (Message{c.told, MessageKind::kRefused})) << c.name;
-  }
-  RecordingHost nothing_chosen("");
-  EXPECT_EQ(DecodeCommand(nothing_chosen, {}), 0);
-  EXPECT_EQ(nothing_chosen.messages.at(0).text, kDecodeRefusal);
-  EXPECT_TRUE(codec_.calls().empty());
-  EXPECT_TRUE(fs::is_empty(dir_.path()));
 }
 
 TEST_F(CommandTest, FailuresBeforeTheLoopSayWhyAndWriteNothing) {
@@ -198,25 +173,24 @@ TEST_F(CommandTest, FailuresBeforeTheLoopSayWhyAndWriteNothing) {
   WriteBytes(dir_ / "e.DVR", {});
   struct Case {
     Command command;
-    std::string name;
-    std::vector<uint8_t> bytes;
-    std::string told;
+    std::string name, told;
+    MessageKind kind = MessageKind::kFailed;
   };
   const Case cases[] = {
-      {DecodeCommand, "a.DVR", {}, "Can't open file %s (No such file or directory)"},
-      {EncodeCommand, "a.pcm", {}, "Can't open file %s (No such file or directory)"},
-      {DecodeCommand, "folder.DVR", {}, "Can't open file %s (Is a directory)"},
-      {DecodeCommand, "e.DVR", {}, kEmptyMessage},
-      {DecodeCommand, "b.DVR", {}, "Can't open file " + dir_ / "b.WAV" + " (Is a directory)"},
-      {DecodeCommand, "rec.DVR/c.WAV", DvrFile(8000, {}),
-       "Can't write file %s over the input file"},
-      {DecodeCommand, "d.DVR", {}, "Can't write file " + dir_ / "d.WAV" + " over the input file"},
+      {DecodeCommand, "a.dvr", kDecodeRefusal, MessageKind::kRefused},
+      {EncodeCommand, "voice.PCM", kEncodeRefusal, MessageKind::kRefused},
+      {DecodeCommand, "a.DVR", "Can't open file %s (No such file or directory)"},
+      {EncodeCommand, "a.pcm", "Can't open file %s (No such file or directory)"},
+      {DecodeCommand, "folder.DVR", "Can't open file %s (Is a directory)"},
+      {DecodeCommand, "e.DVR", kEmptyMessage},
+      {DecodeCommand, "b.DVR", "Can't open file " + dir_ / "b.WAV" + " (Is a directory)"},
+      {DecodeCommand, "rec.DVR/c.WAV", "Can't write file %s over the input file"},
+      {DecodeCommand, "d.DVR", "Can't write file " + dir_ / "d.WAV" + " over the input file"},
   };
+  WriteBytes(dir_ / "rec.DVR/c.WAV", DvrFile(8000, {}));
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    EXPECT_EQ(Run(c.command, c.name, c.bytes), -1);
-    EXPECT_EQ(Told(),
-              (Message{FormatMessage(c.told.c_str(), dir_ / c.name), MessageKind::kFailed}));
+    EXPECT_EQ(Run(c.command, c.name, {}), c.kind == MessageKind::kRefused ? 0 : -1) << c.name;
+    EXPECT_EQ(Told(), (Message{FormatMessage(c.told.c_str(), dir_ / c.name), c.kind}));
   }
   EXPECT_TRUE(codec_.calls().empty());
   EXPECT_EQ(ReadBytes(dir_ / "d.DVR"), DvrFile(8000, Frames(1, 0xE0)));
@@ -225,19 +199,10 @@ TEST_F(CommandTest, FailuresBeforeTheLoopSayWhyAndWriteNothing) {
 }
 
 // Each command asks only for the entry points it calls.
-TEST_F(CommandTest, AMissingCodecOrEntryPointIsNamed) {
-  struct Case {
-    std::string library;
-    Command command;
-    const char* name;
-    std::string told;
-  };
+TEST_F(CommandTest, ACodecWithoutAnEntryPointIsNamed) {
   const std::string decoder = PartialCodecPath(CodecUse::kDecode);
   const std::string encoder = PartialCodecPath(CodecUse::kEncode);
-  const Case cases[] = {
-      {"libOndavoNoSuchCodec.so", DecodeCommand, "a.DVR",
-       "Can't load codec library libOndavoNoSuchCodec.so (libOndavoNoSuchCodec.so: cannot open "
-       "shared object file: No such file or directory)"},
+  const std::tuple<std::string, Command, const char*, std::string> cases[] = {
       {decoder, EncodeCommand, "a.pcm",
        "Codec library " + decoder + " has no entry point vVek_Init_Encoder"},
       {encoder, DecodeCommand, "a.DVR",
@@ -245,127 +210,253 @@ TEST_F(CommandTest, AMissingCodecOrEntryPointIsNamed) {
       {decoder, DecodeCommand, "a.DVR", ""},
       {encoder, EncodeCommand, "a.pcm", ""},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.library);
-    BindCodecLibrary(c.library);
+  for (const auto& [library, command, name, told] : cases) {
+    BindCodecLibrary(library);
     Clear();
-    EXPECT_EQ(Run(c.command, c.name, DvrFile(8000, Frames(2, 0xE0))), c.told.empty() ? 0 : -1);
-    if (!c.told.empty()) {
-      EXPECT_EQ(Told(), (Message{c.told, MessageKind::kFailed}));
-      EXPECT_EQ(dir_.Names(), std::vector<std::string>{c.name});
+    EXPECT_EQ(Run(command, name, DvrFile(8000, Frames(2, 0xE0))), told.empty() ? 0 : -1);
+    if (!told.empty()) {
+      EXPECT_EQ(dir_.Names(), std::vector<std::string>{name});
+      EXPECT_EQ(Told(), (Message{told, MessageKind::kFailed}));
     }
   }
 }
 
-TEST(FormatTest, EveryFirstByteGivesItsFramesLength) {
+TEST(FormatTest, FrameLengthsAndOutputNames) {
   for (int first = 0; first < 256; ++first) {
     EXPECT_EQ(DvrFrameLength(static_cast<uint8_t>(first)),
               FrameLength(static_cast<uint8_t>(first)));
   }
-}
-
-TEST(FormatTest, OutputNameCutsTheFileNameAtItsFirstDot) {
   const std::string long_folder(3000, 'f'), long_name(300, 'n');
-  struct Case {
-    const char* input;
-    const char* extension;
-    const char* folder;
-    const char* output;
-  };
-  const Case cases[] = {
-      {"rec/a.DVR", "WAV", "", "rec/a.WAV"},
+  const std::tuple<std::string, const char*, const char*, std::string> cases[] = {
       {"rec/a.b.DVR", "WAV", "", "rec/a.WAV"},
       {"rec/a.DVR.old", "WAV", "", "rec/a.WAV"},
       {"rec.2007/a.DVR", "WAV", "", "rec.2007/a.WAV"},
-      {"./x/a.b.DVR", "WAV", "", "./x/a.WAV"},
       {"v1.2/voice.old.pcm", "DVR", "", "v1.2/voice.DVR"},
       {"rec.DVR/a", "WAV", "", "rec.DVR/a.WAV"},
       {"rec.2007/a.b.DVR", "WAV", "out", "out/a.WAV"},
       {"a.DVR", "WAV", "out/", "out/a.WAV"},
+      {long_folder + "/" + long_name + ".DVR", "WAV", "", long_folder + "/" + long_name + ".WAV"},
   };
-  for (const Case& c : cases) {
-    EXPECT_EQ(OutputPathFor(c.input, c.extension, c.folder), c.output) << c.input;
+  for (const auto& [input, extension, folder, output] : cases) {
+    EXPECT_EQ(OutputPathFor(input, extension, folder), output);
   }
-  EXPECT_EQ(OutputPathFor(long_folder + "/" + long_name + ".DVR", "WAV"),
-            long_folder + "/" + long_name + ".WAV");
 }
 
 // Decode replaces an earlier WAV; encode never replaces a file unless told,
-// since a .DVR file may be a recording.
+// since a .DVR file may be a recording. A replaced file's permissions stay.
 TEST_F(CommandTest, AnExistingOutputIsReplacedSkippedRefusedOrAskedAbout) {
   struct Case {
     Command command;
-    const char* name;
-    const char* output;
     std::optional<ExistingOutput> rule;
     bool answer;  // to kAsk
     MessageKind kind;
     bool replaced;
   };
   const Case cases[] = {
-      {DecodeCommand, "a.DVR", "a.WAV", {}, false, MessageKind::kFinished, true},
-      {DecodeCommand, "a.DVR", "a.WAV", ExistingOutput::kSkip, false, MessageKind::kSkipped, false},
-      {EncodeCommand, "a.pcm", "a.DVR", {}, false, MessageKind::kFailed, false},
-      {EncodeCommand, "a.pcm", "a.DVR", ExistingOutput::kReplace, false, MessageKind::kFinished,
-       true},
-      {EncodeCommand, "a.pcm", "a.DVR", ExistingOutput::kAsk, true, MessageKind::kFinished, true},
-      {EncodeCommand, "a.pcm", "a.DVR", ExistingOutput::kAsk, false, MessageKind::kFinished, false},
+      {DecodeCommand, {}, false, MessageKind::kFinished, true},
+      {DecodeCommand, ExistingOutput::kSkip, false, MessageKind::kSkipped, false},
+      {EncodeCommand, {}, false, MessageKind::kFailed, false},
+      {EncodeCommand, ExistingOutput::kReplace, false, MessageKind::kFinished, true},
+      {EncodeCommand, ExistingOutput::kAsk, true, MessageKind::kFinished, true},
+      {EncodeCommand, ExistingOutput::kAsk, false, MessageKind::kFinished, false},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(std::string(c.name) + " " +
-                 std::to_string(static_cast<int>(c.rule.value_or(ExistingOutput::kReplace))));
-    const std::vector<uint8_t> earlier = {'k', 'e', 'e', 'p'};
+    const bool encode = c.command == EncodeCommand;
+    const std::string output = dir_ / (encode ? "a.DVR" : "a.WAV");
     Clear();
-    WriteBytes(dir_ / c.output, earlier);
-    ::chmod((dir_ / c.output).c_str(), 0640);
+    WriteBytes(output, {'k', 'e', 'e', 'p'});
+    ::chmod(output.c_str(), 0640);
     ConversionOptions options;
     options.existing_output = c.rule;
-    std::vector<std::string> asked;
-    options.confirm_replace = [&](const std::string& output) {
-      asked.push_back(output);
-      return c.answer;
+    int asked = 0;
+    options.confirm_replace = [&](const std::string& name) {
+      return ++asked && name == output && c.answer;
     };
-    int result = Run(c.command, c.name, DvrFile(8000, Frames(2, 0xE0)), options);
-    EXPECT_EQ(ReadBytes(dir_ / c.output) != earlier, c.replaced);
-    EXPECT_EQ(fs::status(dir_ / c.output).permissions(),
+    int result =
+        Run(c.command, encode ? "a.pcm" : "a.DVR", DvrFile(8000, Frames(2, 0xE0)), options);
+    EXPECT_EQ(ReadBytes(output).size() != 4, c.replaced);
+    EXPECT_EQ(fs::status(output).permissions(),
               fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
-    EXPECT_EQ(asked.size(), c.rule == ExistingOutput::kAsk ? 1u : 0u);
+    EXPECT_EQ(asked, c.rule == ExistingOutput::kAsk ? 1 : 0);
+    EXPECT_EQ(dir_.Names().size(), 2u);  // no temporary file left
     if (c.rule == ExistingOutput::kAsk && !c.answer) {
       EXPECT_EQ(result, 0);
       EXPECT_TRUE(host_.messages.empty());
-    } else if (!c.replaced) {
-      EXPECT_EQ(Told(), (Message{FormatMessage(kExistsMessage, dir_ / c.output), c.kind}));
     } else {
       EXPECT_EQ(Told().kind, c.kind);
+      if (!c.replaced) {
+        EXPECT_EQ(Told().text, FormatMessage(kExistsMessage, output));
+      }
     }
-    EXPECT_EQ(dir_.Names().size(), 2u);  // no temporary file left
   }
 }
 
-// A host that tries to start a second decode from inside its pump, as a
-// window does when the user clicks Decode again.
-class ReenteringHost : public RecordingHost {
- public:
-  using RecordingHost::RecordingHost;
-  void PumpMessages() override {
-    if (pumps++ == 0) {
-      RecordingHost inner(ChosenPath());
-      nested_result = DecodeCommand(inner);
-      nested = inner.messages;
+std::string Failed(const std::string& first_line, const std::string& output = "a.WAV") {
+  return first_line + "\n" + FormatMessage(kNothingWrittenMessage, output);
+}
+std::string Because(const std::string& what, int error) {
+  return what + " (" + std::strerror(error) + ")";
+}
+
+TEST(FaultTest, AFailedRunLeavesTheEarlierOutputAndNoTemporaryFile) {
+  volatile std::sig_atomic_t stop = 0;
+  const std::tuple<bool, std::function<void(FakeFileSystem&)>, std::string> faults[] = {
+      {false, [](auto& f) { f.disk_space = 20; },
+       Failed(Because("Can't write file a.WAV", ENOSPC))},
+      {false, [](auto& f) { f.disk_space = WavSize(700) + 100; },
+       Failed(Because("Can't write file a.WAV", ENOSPC))},
+      {false, [](auto& f) { f.disk_space = 65537, f.write_error = EFBIG; },
+       Failed(Because("Can't write file a.WAV", EFBIG))},
+      {false, [](auto& f) { f.read_error_at = 14 + 18 * 300 + 5; },
+       Failed(Because("Can't read file a.DVR", EIO))},
+      {false, [](auto& f) { f.size_error = EIO; }, Because("Can't read file a.DVR", EIO)},
+      {false, [](auto& f) { f.close_error = EIO; }, Failed(Because("Can't write file a.WAV", EIO))},
+      {false, [](auto& f) { f.input_close_error = EIO; },
+       Failed(Because("Can't read file a.DVR", EIO))},
+      {false, [](auto& f) { f.write_at_error = EIO; },
+       Failed(Because("Can't update the header of file a.WAV", EIO))},
+      {false, [](auto& f) { f.rename_error = EACCES; },
+       Failed(Because("Can't write file a.WAV", EACCES))},
+      {false, [&](auto&) { stop = 1; }, FormatMessage(kStoppedMessage, "a.WAV")},
+      {false, [](auto& f) { f.disk_space = 100, f.remove_error = EIO; },
+       Failed(Because("Can't write file a.WAV", ENOSPC)) + "\n" +
+           Because("Can't remove file a.ondavo-part-1", EIO)},
+      {true, [](auto& f) { f.disk_space = 9 * 500 + 4; },
+       Failed(Because("Can't write file a.DVR", ENOSPC), "a.DVR")},
+      {true, [](auto& f) { f.read_error_at = 10 * 64 + 3; },
+       Failed(Because("Can't read file a.pcm", EIO), "a.DVR")},
+      {true, [&](auto&) { stop = 1; }, FormatMessage(kStoppedMessage, "a.DVR")},
+  };
+  RecordingCodec codec(true);
+  for (const auto& [encode, set_up, told] : faults) {
+    FakeFileSystem files;
+    files.AddInput("a.DVR", DvrFile(8000, Frames(1000, 0x40)));
+    files.AddInput("a.pcm", std::vector<uint8_t>(1000 * 64, 1));
+    const std::string output = encode ? "a.DVR" : "a.WAV";
+    files.AddFile(output, {'o', 'l', 'd'});
+    stop = 0;
+    set_up(files);
+    RecordingHost host(encode ? "a.pcm" : "a.DVR");
+    ConversionOptions options;
+    options.file_system = &files;
+    options.frame_counts = nullptr;
+    options.stop_request = &stop;
+    options.existing_output = ExistingOutput::kReplace;
+    EXPECT_EQ((encode ? EncodeCommand : DecodeCommand)(host, options), -1);
+    EXPECT_EQ(host.messages, (std::vector<Message>{{told, MessageKind::kFailed}}));
+    EXPECT_EQ(files.output(output).head, (std::vector<uint8_t>{'o', 'l', 'd'}));
+    EXPECT_EQ(files.temporary_files(), files.remove_error != 0 ? 1u : 0u) << told;
+  }
+}
+
+// The longest WAV there can be is put in place, and the run still fails.
+TEST(FaultTest, StopsBeforeTheWavPasses4GiB) {
+  RecordingCodec codec(true);
+  FakeFileSystem files;
+  const uint64_t size = 3ull << 30;  // of 24-byte frames
+  files.AddInput("a.DVR", size, [](uint64_t at) -> uint8_t {
+    if (at < 14) return at == 8 ? 0x40 : at == 9 ? 0x1F : 0;
+    return (at - 14) % 24 == 0 ? 0x80 : 0x55;
+  });
+  files.keep_bytes = 44;
+  RecordingHost host("a.DVR");
+  ConversionOptions options;
+  options.file_system = &files;
+  options.frame_counts = nullptr;
+  EXPECT_EQ(DecodeCommand(host, options), -1);
+  const FakeOutput& out = files.output("a.WAV");
+  EXPECT_EQ(out.size, WavSize(kMaxWavFrames));
+  EXPECT_EQ(Le32(out.head, 4), out.size - 8);
+  EXPECT_EQ(Le32(out.head, 40), out.size - 44);
+  EXPECT_EQ(codec.decodes(), kMaxWavFrames);
+  ASSERT_EQ(host.messages.size(), 1u);
+  EXPECT_NE(host.messages[0].text.find("is too long"), std::string::npos);
+  EXPECT_TRUE(std::is_sorted(host.positions.begin(), host.positions.end()));
+  EXPECT_EQ(host.positions.back(), static_cast<int>((14 + kMaxWavFrames * 24) * 100 / size));
+}
+
+// Exact while consumed * 100 fits 64 bits, each percent shown once; beyond,
+// in range and never back.
+TEST(ProgressTest, PercentOfSizesPast32Bits) {
+  std::mt19937_64 random(11);
+  for (uint64_t total : {5ull << 29, (1ull << 32) + 1, (1ull << 57) - 3}) {
+    for (int i = 0; i < 2000; ++i) {
+      const uint64_t consumed = random() % total;
+      ASSERT_EQ(ProgressTracker::Percent(consumed, total),
+                static_cast<int>(consumed * 100 / total));
     }
   }
-  int nested_result = 0;
-  std::vector<Message> nested;
-};
+  std::vector<uint64_t> points = {0, UINT64_MAX / 100, UINT64_MAX / 100 + 1, UINT64_MAX - 1};
+  for (int i = 0; i < 2000; ++i) points.push_back(random());
+  std::sort(points.begin(), points.end());
+  for (size_t i = 1; i < points.size(); ++i) {
+    ASSERT_LE(ProgressTracker::Percent(points[i - 1], UINT64_MAX),
+              ProgressTracker::Percent(points[i], UINT64_MAX));
+  }
+  constexpr uint64_t kTotal = 5ull << 29;
+  RecordingHost host("");
+  ProgressTracker tracker(host, kTotal);
+  std::vector<int> expected;
+  for (uint64_t consumed = 0; consumed < kTotal; consumed += 1 + random() % (kTotal / 4000)) {
+    tracker.Update(consumed);
+    const int percent = static_cast<int>(consumed * 100 / kTotal);
+    if (expected.empty() || expected.back() != percent) expected.push_back(percent);
+  }
+  tracker.Finish();
+  if (expected.back() != 100) expected.push_back(100);
+  EXPECT_EQ(host.positions, expected);
+}
 
-TEST_F(CommandTest, ASecondConversionWhileOneRunsIsRefused) {
-  WriteBytes(dir_ / "a.DVR", DvrFile(8000, Frames(3, 0x80)));
-  ReenteringHost host(dir_ / "a.DVR");
-  ASSERT_EQ(DecodeCommand(host), 0);
-  EXPECT_EQ(host.nested_result, -1);
-  EXPECT_EQ(host.nested, (std::vector<Message>{{kBusyMessage, MessageKind::kRefused}}));
-  EXPECT_EQ(ReadBytes(dir_ / "a.WAV").size(), WavSize(3));
-  EXPECT_EQ(codec_.calls().size(), 5u);  // dsp, dec and three frames: no second reset
+// A FIFO would hold an open() until a writer came, and a device is no
+// recording: both are refused at once.
+TEST(RealFilesTest, OnlyRegularFilesAreInputs) {
+  RecordingCodec codec;
+  TempDir dir;
+  ASSERT_EQ(::mkfifo((dir / "fifo.DVR").c_str(), 0600), 0);
+  ASSERT_EQ(::mkfifo((dir / "fifo.pcm").c_str(), 0600), 0);
+  fs::create_symlink("/dev/zero", dir / "zero.DVR");
+  for (std::string name : {"fifo.DVR", "fifo.pcm", "zero.DVR"}) {
+    RecordingHost host(dir / name);
+    EXPECT_EQ((name.ends_with(".pcm") ? EncodeCommand : DecodeCommand)(host, {}), -1);
+    EXPECT_EQ(host.messages.at(0).text, "Can't open file " + dir / name + " (Not a regular file)");
+  }
+  EXPECT_EQ(dir.Names(), (std::vector<std::string>{"fifo.DVR", "fifo.pcm", "zero.DVR"}));
+  EXPECT_TRUE(codec.calls().empty());
+}
+
+// The link goes, the file it named stays; the new output has the permissions
+// any new file gets.
+TEST(RealFilesTest, ALinkAtTheOutputsNameIsReplacedNotFollowed) {
+  RecordingCodec codec;
+  TempDir dir;
+  WriteBytes(dir / "notes.txt", {'n'});
+  fs::create_symlink("notes.txt", dir / "a.WAV");
+  WriteBytes(dir / "a.DVR", DvrFile(8000, Frames(2, 0xE0)));
+  mode_t umask = ::umask(027);
+  RecordingHost host(dir / "a.DVR");
+  EXPECT_EQ(DecodeCommand(host, {}), 0);
+  ::umask(umask);
+  EXPECT_EQ(ReadBytes(dir / "notes.txt"), std::vector<uint8_t>{'n'});
+  EXPECT_FALSE(fs::is_symlink(dir / "a.WAV"));
+  EXPECT_EQ(ReadBytes(dir / "a.WAV").size(), WavSize(2));
+  EXPECT_EQ(fs::status(dir / "a.WAV").permissions(),
+            fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+}
+
+// The window's way with SIGTERM and its kind: the program ends as the
+// signal asks, and takes the output it was writing with it.
+TEST(RealFilesTest, ASignalThatEndsTheProgramRemovesItsUnfinishedOutput) {
+  TempDir dir;
+  EXPECT_EXIT(
+      {
+        EndOnSignals();
+        std::unique_ptr<OutputFile> file;
+        std::string temporary;
+        DefaultFileSystem()->CreateTemporary(dir / "a.WAV", &file, &temporary);
+        std::raise(SIGTERM);
+      },
+      ::testing::KilledBySignal(SIGTERM), "");
+  EXPECT_TRUE(dir.Names().empty());
 }
 
 }  // namespace
