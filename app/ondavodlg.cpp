@@ -331,7 +331,7 @@ WXLRESULT COndavoDlg::MSWWindowProc(WXUINT message, WXWPARAM wParam, WXLPARAM lP
       SystemCommand(static_cast<uint32_t>(wParam), lParam);
       return 0;
     case WM_PAINT:
-      if (::IsIconic(GetHwnd())) {
+      if (::IsIconic(static_cast<HWND>(GetHWND()))) {
         Paint();
         return 0;
       }
@@ -343,7 +343,7 @@ WXLRESULT COndavoDlg::MSWWindowProc(WXUINT message, WXWPARAM wParam, WXLPARAM lP
 }
 
 void COndavoDlg::Paint() {
-  HWND window = GetHwnd();
+  HWND window = static_cast<HWND>(GetHWND());
   PAINTSTRUCT paint;
   HDC dc = ::BeginPaint(window, &paint);
   ::SendMessage(window, WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
