@@ -5,7 +5,8 @@
 #include "ondavodlg.h"
 
 std::string FileSystemText(const wxString& text) {
-  wxCharBuffer bytes = text.fn_str();
+  // fn_str() itself, except on Windows, where fn_str() is wide.
+  wxCharBuffer bytes = text.mb_str(*wxConvFileName);
   return std::string(bytes.data(), bytes.length());
 }
 
