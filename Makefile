@@ -1,9 +1,11 @@
 # The front door: `make run` builds the programs and converts the bundled
 # recording, `make check` runs the test suites, `make test` the whole gate,
-# `make bench` measures. Each one first installs whatever Debian packages it
-# is missing (scripts/bootstrap), so a new machine needs nothing else, and
-# pays only for what it runs.
+# `make bench` measures, `make windows` builds the 32-bit Windows programs.
+# Each one first installs whatever Debian packages it is missing
+# (scripts/bootstrap, scripts/bootstrap-windows), so a new machine needs
+# nothing else, and pays only for what it runs.
 BUILD ?= build
+WINDOWS_BUILD ?= build-windows
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo -DONDAVO_WERROR=ON
 PROGRAMS = ondavo ondavo-cli vek-codec Vek
@@ -12,7 +14,7 @@ PROGRAMS = ondavo ondavo-cli vek-codec Vek
 # no display; with tests ending and starting side by side, that happened.
 XVFB = xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" env GSETTINGS_BACKEND=memory
 
-.PHONY: all programs build run check test bench install clean format
+.PHONY: all programs build run check test bench install clean format windows
 
 all: build
 
@@ -50,6 +52,26 @@ bench: build
 
 install: programs
 	cmake --install $(BUILD)
+
+# The 32-bit Windows programs, cross-built with MinGW into $(WINDOWS_BUILD)/bin:
+# ondavo.exe, ondavo-cli.exe, vek-codec.exe and Vek.dll. The first run on a
+# machine installs what is missing and builds the Windows libraries into a
+# cache outside the clone (scripts/bootstrap-windows); later runs reuse them.
+# A build folder made with other libraries is configured afresh.
+windows:
+	@scripts/bootstrap-windows
+	@set -e; deps=$$(scripts/bootstrap-windows --print-prefix); \
+	if [ -f $(WINDOWS_BUILD)/CMakeCache.txt ] && \
+	   ! grep -qxF "ONDAVO_WINDOWS_DEPS:PATH=$$deps" $(WINDOWS_BUILD)/CMakeCache.txt; then \
+	  echo "windows: other Windows libraries; configuring $(WINDOWS_BUILD) afresh"; \
+	  rm -rf $(WINDOWS_BUILD); \
+	fi; \
+	if [ ! -f $(WINDOWS_BUILD)/CMakeCache.txt ]; then \
+	  set -x; \
+	  cmake -S . -B $(WINDOWS_BUILD) --toolchain cmake/mingw-i686.cmake \
+	    -DONDAVO_WINDOWS_DEPS:PATH=$$deps $(CMAKE_FLAGS) -DONDAVO_BUILD_TESTS=OFF; \
+	fi
+	cmake --build $(WINDOWS_BUILD) -j $(JOBS)
 
 format:
 	clang-format -i $$(git ls-files '*.h' '*.cpp' '*.c')
