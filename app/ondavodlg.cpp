@@ -21,6 +21,8 @@
 
 #ifdef __WXMSW__
 #include <wx/msw/wrapwin.h>
+// <windows.h> names its FormatMessageA or FormatMessageW FormatMessage.
+#undef FormatMessage
 #endif
 
 wxString g_strPcmFile;
