@@ -1,16 +1,21 @@
 #include "test_support.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <stdexcept>
 
 namespace ondavo::testing {
@@ -18,9 +23,10 @@ namespace ondavo::testing {
 namespace fs = std::filesystem;
 
 TempDir::TempDir() {
-  std::string pattern = (fs::temp_directory_path() / "ondavo-test-XXXXXX").string();
-  if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-  path_ = pattern;
+  std::random_device random;
+  do {
+    path_ = fs::temp_directory_path() / ("ondavo-test-" + std::to_string(random()));
+  } while (!fs::create_directory(path_));
 }
 
 TempDir::~TempDir() {
@@ -96,13 +102,81 @@ void PrintTo(const Message& message, std::ostream* out) {
   *out << "{\"" << message.text << "\", kind " << static_cast<int>(message.kind) << "}";
 }
 
+#ifdef _WIN32
+
+RunningProgram::RunningProgram(const Program& program) {
+  std::wstring line;
+  for (const std::string& arg : program.args) line += L"\"" + fs::path(arg).wstring() + L"\" ";
+  // The tests' own environment, and the program's settings after it.
+  std::wstring environment;
+  wchar_t* own = ::GetEnvironmentStringsW();
+  for (const wchar_t* p = own; *p != 0; p += wcslen(p) + 1) environment.append(p).push_back(0);
+  ::FreeEnvironmentStringsW(own);
+  for (const std::string& setting : program.env)
+    environment.append(fs::path(setting).wstring()).push_back(0);
+  environment.push_back(0);
+  SECURITY_ATTRIBUTES inherited = {sizeof inherited, nullptr, TRUE};
+  auto open = [&](const fs::path& path, DWORD access, DWORD how) {
+    return ::CreateFileW(path.wstring().c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                         &inherited, how, FILE_ATTRIBUTE_NORMAL, nullptr);
+  };
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = open("NUL", GENERIC_READ, OPEN_EXISTING);
+  startup.hStdOutput = open(output_.path() / "out", GENERIC_WRITE, CREATE_ALWAYS);
+  startup.hStdError = open(output_.path() / "err", GENERIC_WRITE, CREATE_ALWAYS);
+  PROCESS_INFORMATION process = {};
+  std::wstring folder = fs::path(program.folder).wstring();
+  // A process group of its own, for Signal's Ctrl-Break.
+  if (::CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE,
+                       CREATE_NEW_PROCESS_GROUP | CREATE_UNICODE_ENVIRONMENT, environment.data(),
+                       folder.empty() ? nullptr : folder.c_str(), &startup, &process)) {
+    ::CloseHandle(process.hThread);
+    handle_ = reinterpret_cast<intptr_t>(process.hProcess);
+    id_ = static_cast<int>(process.dwProcessId);
+  }
+  for (HANDLE h : {startup.hStdInput, startup.hStdOutput, startup.hStdError}) ::CloseHandle(h);
+}
+
+RunningProgram::~RunningProgram() {
+  if (handle_ == 0) return;
+  ::TerminateProcess(reinterpret_cast<HANDLE>(handle_), 1);
+  ::CloseHandle(reinterpret_cast<HANDLE>(handle_));
+}
+
+// Windows has no signals: the console's Ctrl-Break stands for them all.
+void RunningProgram::Signal(int) {
+  ::GenerateConsoleCtrlEvent(CTRL_BREAK_EVENT, static_cast<DWORD>(id_));
+}
+
+ProgramResult RunningProgram::Wait() {
+  ProgramResult result;
+  DWORD code = static_cast<DWORD>(-1);
+  if (handle_ != 0) {
+    ::WaitForSingleObject(reinterpret_cast<HANDLE>(handle_), INFINITE);
+    ::GetExitCodeProcess(reinterpret_cast<HANDLE>(handle_), &code);
+    ::CloseHandle(reinterpret_cast<HANDLE>(handle_));
+    handle_ = 0;
+  }
+  result.status = static_cast<int>(code);
+  result.out = ReadText(output_ / "out");
+  result.err = ReadText(output_ / "err");
+  return result;
+}
+
+#else
+
 RunningProgram::RunningProgram(const Program& program) {
   std::vector<char*> argv;
   for (const std::string& arg : program.args) argv.push_back(const_cast<char*>(arg.c_str()));
   argv.push_back(nullptr);
   const std::string out = output_ / "out", err = output_ / "err";
-  pid_ = ::fork();
-  if (pid_ != 0) return;
+  pid_t pid = ::fork();
+  if (pid != 0) {
+    handle_ = id_ = pid;
+    return;
+  }
   // The child: only calls that are safe after fork.
   int in = ::open("/dev/null", O_RDONLY);
   int out_fd = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
@@ -126,28 +200,29 @@ RunningProgram::RunningProgram(const Program& program) {
 }
 
 RunningProgram::~RunningProgram() {
-  if (pid_ > 0) {
-    ::kill(pid_, SIGKILL);
-    ::waitpid(pid_, nullptr, 0);
-  }
+  if (handle_ <= 0) return;
+  ::kill(static_cast<pid_t>(handle_), SIGKILL);
+  ::waitpid(static_cast<pid_t>(handle_), nullptr, 0);
 }
 
 void RunningProgram::Signal(int signal) {
-  ::kill(pid_, signal);
+  ::kill(id_, signal);
 }
 
 ProgramResult RunningProgram::Wait() {
   ProgramResult result;
   int status = 0;
-  while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
+  while (::waitpid(static_cast<pid_t>(handle_), &status, 0) < 0 && errno == EINTR) {
   }
-  pid_ = -1;
+  handle_ = 0;
   if (WIFEXITED(status)) result.status = WEXITSTATUS(status);
   if (WIFSIGNALED(status)) result.status = 128 + WTERMSIG(status);
   result.out = ReadText(output_ / "out");
   result.err = ReadText(output_ / "err");
   return result;
 }
+
+#endif
 
 ProgramResult RunProgram(const Program& program) {
   return RunningProgram(program).Wait();
@@ -160,9 +235,6 @@ Program Cli(std::vector<std::string> args) {
 
 std::string BinDir() {
   return ONDAVO_BIN_DIR;
-}
-std::string LibDir() {
-  return ONDAVO_LIB_DIR;
 }
 std::string TestDataDir() {
   return ONDAVO_TEST_DATA_DIR;

@@ -81,10 +81,10 @@ struct Program {
   std::vector<std::string> args;  // args[0] is the program's path
   std::vector<std::string> env;   // "NAME=value", added to the tests' own
   std::string folder;             // where it runs; empty for here
-  uint64_t file_size_limit = 0;   // bytes any file may reach; 0 for no limit
+  uint64_t file_size_limit = 0;   // bytes any file may reach; 0 for none (not on Windows)
 };
 struct ProgramResult {
-  int status = -1;  // exit status, or 128 + signal
+  int status = -1;  // exit status, or 128 + signal on POSIX systems
   std::string out;
   std::string err;
 };
@@ -99,7 +99,8 @@ class RunningProgram {
   ProgramResult Wait();
 
  private:
-  int pid_ = -1;
+  intptr_t handle_ = 0;  // the process
+  int id_ = 0;
   TempDir output_;
 };
 
@@ -108,7 +109,6 @@ Program Cli(std::vector<std::string> args);
 
 // Where the build put things.
 std::string BinDir();
-std::string LibDir();
 std::string TestDataDir();
 std::string RecordingCodecPath();
 // The recording codec with only the decoder's or only the encoder's entry points.
