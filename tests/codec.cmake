@@ -1,9 +1,10 @@
-# The reference codec's tests, run against the built libVek.so and vek-codec.
+# The reference codec's tests, run against the built libVek.so and vek-codec
+# (started as the other tests start programs).
 include(GoogleTest)
 
 add_executable(vek_tests
   ${CMAKE_CURRENT_LIST_DIR}/codec_test.cpp)
-target_link_libraries(vek_tests PRIVATE Vek GTest::gtest_main)
+target_link_libraries(vek_tests PRIVATE Vek ondavo_test_support GTest::gtest_main)
 target_compile_definitions(vek_tests PRIVATE
   VEK_TEST_DATA_DIR="${CMAKE_CURRENT_LIST_DIR}/data"
   VEK_CODEC_TOOL="$<TARGET_FILE:vek-codec>")
