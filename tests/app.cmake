@@ -8,6 +8,7 @@ if(TARGET ondavo_window)
   target_link_libraries(app_tests PRIVATE ondavo_window ondavo_test_support)
   add_dependencies(app_tests Vek)
   gtest_discover_tests(app_tests DISCOVERY_MODE PRE_TEST TEST_PREFIX "app."
+                       DISCOVERY_TIMEOUT 60
                        PROPERTIES TIMEOUT 60)
 
   # It moves the display's one pointer: nothing else may run meanwhile.
@@ -18,6 +19,7 @@ if(TARGET ondavo_window)
   target_link_libraries(app_click_tests PRIVATE ondavo_window ondavo_test_support)
   add_dependencies(app_click_tests Vek)
   gtest_discover_tests(app_click_tests DISCOVERY_MODE PRE_TEST TEST_PREFIX "app."
+                       DISCOVERY_TIMEOUT 60
                        PROPERTIES TIMEOUT 60 RUN_SERIAL TRUE)
 
   # The installed desktop files and programs (none on Windows).

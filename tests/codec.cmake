@@ -11,4 +11,4 @@ target_compile_definitions(vek_tests PRIVATE
 add_dependencies(vek_tests vek-codec)
 # Each test runs in a process of its own, so a test that calls the library
 # before any Init really is the first caller.
-gtest_discover_tests(vek_tests TEST_PREFIX "codec." DISCOVERY_MODE PRE_TEST)
+gtest_discover_tests(vek_tests TEST_PREFIX "codec." DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60)
