@@ -1,6 +1,7 @@
 # The front door: `make run` builds the programs and converts the bundled
 # recording, `make check` runs the test suites, `make test` the whole gate,
-# `make bench` measures, `make windows` builds the 32-bit Windows programs.
+# `make bench` measures, `make windows` builds the 32-bit Windows programs,
+# `make test-windows` runs the test suites on them under Wine.
 # Each one first installs whatever Debian packages it is missing
 # (scripts/bootstrap, scripts/bootstrap-windows), so a new machine needs
 # nothing else, and pays only for what it runs.
@@ -14,7 +15,7 @@ PROGRAMS = ondavo ondavo-cli vek-codec Vek
 # no display; with tests ending and starting side by side, that happened.
 XVFB = xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" env GSETTINGS_BACKEND=memory
 
-.PHONY: all programs build run check test bench install clean format windows
+.PHONY: all programs build run check test bench install clean format windows test-windows
 
 all: build
 
@@ -57,7 +58,8 @@ install: programs
 # ondavo.exe, ondavo-cli.exe, vek-codec.exe and Vek.dll. The first run on a
 # machine installs what is missing and builds the Windows libraries into a
 # cache outside the clone (scripts/bootstrap-windows); later runs reuse them.
-# A build folder made with other libraries is configured afresh.
+# A build folder made with other libraries is configured afresh. Only the
+# programs are built, even where `make test-windows` has added the tests.
 windows:
 	@scripts/bootstrap-windows
 	@set -e; deps=$$(scripts/bootstrap-windows --print-prefix); \
@@ -71,7 +73,18 @@ windows:
 	  cmake -S . -B $(WINDOWS_BUILD) --toolchain cmake/mingw-i686.cmake \
 	    -DONDAVO_WINDOWS_DEPS:PATH=$$deps $(CMAKE_FLAGS) -DONDAVO_BUILD_TESTS=OFF; \
 	fi
+	cmake --build $(WINDOWS_BUILD) -j $(JOBS) --target $(PROGRAMS)
+
+# The test suites built for Windows and run under Wine, the window's on Xvfb:
+# ctest lists and runs each test program through scripts/wine-run. The tests
+# go into $(WINDOWS_BUILD) itself, as `make check` adds them to $(BUILD), so
+# the programs are compiled once. One test by name, as for `make check`:
+#   make test-windows TESTS='-R CliCodecTest'
+test-windows: windows
+	cmake -S . -B $(WINDOWS_BUILD) -DONDAVO_BUILD_TESTS=ON \
+	  -DCMAKE_CROSSCOMPILING_EMULATOR=$(CURDIR)/scripts/wine-run
 	cmake --build $(WINDOWS_BUILD) -j $(JOBS)
+	cd $(WINDOWS_BUILD) && $(XVFB) ctest --output-on-failure -j $(JOBS) $(TESTS)
 
 format:
 	clang-format -i $$(git ls-files '*.h' '*.cpp' '*.c')

@@ -70,13 +70,17 @@ COndavoDlg::COndavoDlg(wxWindow* parent) {
   SetDropTarget(new DvrDropTarget(take));
   if (wxWindow* field = FindWindow(kIdDvrPath)) field->SetDropTarget(new DvrDropTarget(take));
   // While a conversion runs, the window's keyboard handling rests: Tab,
-  // Enter and Escape neither move the focus nor press OK or Cancel.
-  Bind(wxEVT_CHAR_HOOK, [this](wxKeyEvent& event) {
+  // Enter and Escape neither move the focus nor press OK or Cancel. The key
+  // reaches the focused control first, and on Windows a button presses
+  // itself on Enter there: so the controls hold it back as the window does.
+  auto rest = [this](wxKeyEvent& event) {
     const int key = event.GetKeyCode();
     const bool navigation =
         key == WXK_TAB || key == WXK_RETURN || key == WXK_NUMPAD_ENTER || key == WXK_ESCAPE;
     if (!m_bConverting || !navigation) event.Skip();
-  });
+  };
+  Bind(wxEVT_CHAR_HOOK, rest);
+  for (wxWindow* control : GetChildren()) control->Bind(wxEVT_CHAR_HOOK, rest);
 }
 
 COndavoDlg::~COndavoDlg() {

@@ -4,8 +4,7 @@
 #include <gtest/gtest.h>
 #include <wx/textctrl.h>
 #include <wx/uiaction.h>
-
-#include <cstdlib>
+#include <wx/utils.h>
 
 #include "app_test_support.h"
 #include "codec_binding.h"
@@ -47,7 +46,7 @@ TEST(ClickTest, EnterRightAfterStartEndsTheWindow) {
   int result = RunModal(window, [&] {
     PointAt(window, *window.FindWindow(kIdOk));
     wxUIActionSimulator().Char(WXK_RETURN);
-    WaitUntil([&] { return !window.IsModal(); });
+    WaitUntil([&] { return !window.IsShown(); });
   });
   EXPECT_EQ(result, kIdOk);
 }
@@ -57,7 +56,7 @@ TEST(ClickTest, EnterRightAfterStartEndsTheWindow) {
 TEST(ClickTest, KeysDuringAConversionPressNoButton) {
   ondavo::testing::TempDir dir;
   WriteSilence(dir / "a.DVR", 3000);
-  ::setenv("ONDAVO_TEST_CODEC_DELAY_US", "300", 1);  // about a second
+  wxSetEnv("ONDAVO_TEST_CODEC_DELAY_US", "300");  // about a second
   ondavo::BindCodecLibrary(ondavo::testing::RecordingCodecPath());
   g_strDvrFile = dir / "a.DVR";
   COndavoDlg window;
@@ -77,7 +76,7 @@ TEST(ClickTest, KeysDuringAConversionPressNoButton) {
                                   }),
                 ExpectAbout([&] { about_opened = true; }),
                 ExpectMessage("Finish Vek Coder Decode.\nCreate of file " + dir / "a.WAV" + " "));
-  ::unsetenv("ONDAVO_TEST_CODEC_DELAY_US");
+  wxUnsetEnv("ONDAVO_TEST_CODEC_DELAY_US");
   ondavo::BindCodecLibrary();
   EXPECT_TRUE(about_opened);
   EXPECT_EQ(result, wxID_ABORT);  // still open when the test ended it

@@ -48,7 +48,8 @@ void InstallTestHooks() {
 int RunModal(wxDialog& dialog, std::function<void()> body) {
   dialog.CallAfter([&dialog, body] {
     body();
-    if (dialog.IsModal()) dialog.EndModal(wxID_ABORT);
+    // Ended, it is hidden; on Windows it stays modal until its loop returns.
+    if (dialog.IsModal() && dialog.IsShown()) dialog.EndModal(wxID_ABORT);
   });
   return dialog.ShowModal();
 }

@@ -1,10 +1,11 @@
 // The codec library through its entry points, then vek-codec as a program.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
+#ifndef _WIN32
+#include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <array>
@@ -23,6 +24,7 @@
 #include <tuple>
 #include <vector>
 
+#include "test_support.h"
 #include "vek.h"
 
 namespace {
@@ -260,34 +262,20 @@ std::string AsBytes(const std::vector<short>& samples) {  // little-endian, as L
 
 class VekTool : public ::testing::Test {
  protected:
-  void SetUp() override { ASSERT_TRUE(mkdtemp(dir_.data())); }
-  void TearDown() override { fs::remove_all(dir_); }
-
-  // Exit status (-1 for a signal) and stdout and stderr, no shell between.
-  std::pair<int, std::string> Tool(std::vector<std::string> args, rlim_t limit = RLIM_INFINITY) {
+  // Exit status and stdout then stderr, no shell between; `limit` caps the
+  // size of any file it writes.
+  std::pair<int, std::string> Tool(std::vector<std::string> args, uint64_t limit = 0) {
     args.insert(args.begin(), VEK_CODEC_TOOL);
-    std::vector<char*> argv;
-    for (std::string& arg : args) argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    const std::string output = Path("output");
-    const pid_t pid = fork();
-    if (pid == 0) {
-      dup2(open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 1);
-      dup2(1, 2);
-      const rlimit file_size = {limit, limit};
-      setrlimit(RLIMIT_FSIZE, &file_size);
-      execv(argv[0], argv.data());
-      _exit(127);
-    }
-    int status = 0;
-    waitpid(pid, &status, 0);
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadFile(output)};
+    ondavo::testing::Program tool(args);
+    tool.file_size_limit = limit;
+    const ondavo::testing::ProgramResult run = ondavo::testing::RunProgram(tool);
+    return {run.status, run.out + run.err};
   }
 
-  std::string Path(const std::string& name) const { return dir_ + "/" + name; }
-  int Files() const { return std::distance(fs::directory_iterator(dir_), {}); }
+  std::string Path(const std::string& name) const { return dir_ / name; }
+  int Files() const { return std::distance(fs::directory_iterator(dir_.path()), {}); }
 
-  std::string dir_ = ::testing::TempDir() + "vek_tool_XXXXXX";
+  ondavo::testing::TempDir dir_;
 };
 
 // The header, then the library's frames, the last one padded; high by default.
@@ -343,6 +331,9 @@ TEST_F(VekTool, VbrMixesFrameTypes) {
 // Status, the file and the reason (or the usage), and nothing touched. A
 // writer waits on the FIFO, so a tool that opens it does not hang.
 TEST_F(VekTool, RefusalsSayWhyAndTouchNothing) {
+#ifdef _WIN32
+  GTEST_SKIP() << "FIFOs, symbolic links and /dev/null are POSIX-only here";
+#else
   const std::string in = Path("in.pcm"), hard = Path("hard.pcm"), soft = Path("soft.pcm");
   const std::string fifo = Path("fifo"), folder = Path("folder"), missing = Path("missing");
   const std::string out = Path("out"), same = ": it is the input file";
@@ -382,14 +373,18 @@ TEST_F(VekTool, RefusalsSayWhyAndTouchNothing) {
     EXPECT_NE(outcome.second.find(message), std::string::npos) << outcome.second;
     EXPECT_TRUE(ReadFile(in) == ReadFile(kSpeech) && fs::equivalent(in, hard) &&
                 fs::is_symlink(soft) && fs::is_fifo(fifo) && fs::is_directory(folder));
-    EXPECT_EQ(Files(), 6);  // those, and the tool's output
+    EXPECT_EQ(Files(), 5);  // those, and nothing else
   }
+#endif
 }
 
 // A failed write (at a size limit, as on a full disk) leaves no temporary
 // file and an earlier output as it was. A link is replaced, not its target;
 // a replaced file keeps its permissions, a new one gets 0666 less umask.
 TEST_F(VekTool, TheOutputIsReplacedWholeOrNotAtAll) {
+#ifdef _WIN32
+  GTEST_SKIP() << "file-size limits, symbolic links and the umask are POSIX-only here";
+#endif
   umask(027);
   const std::string target = Path("target"), link = Path("link"), kept = Path("kept");
   const std::string made = Path("made"), failed = ": " + std::string(std::strerror(EFBIG)) + "; ";
@@ -401,7 +396,7 @@ TEST_F(VekTool, TheOutputIsReplacedWholeOrNotAtAll) {
             "vek-codec: cannot write " + kept + failed + kept + " is left as it was\n");
   EXPECT_EQ(Tool({"pack", kSpeech, made}, 4096),
             std::pair(1, "vek-codec: cannot write " + made + failed + "nothing written\n"));
-  EXPECT_TRUE(ReadFile(kept) == "kept" && Files() == 4);
+  EXPECT_TRUE(ReadFile(kept) == "kept" && Files() == 3);
   for (const std::string& file : {link, kept, made})
     ASSERT_EQ(Tool({"pack", kSpeech, file}).first, 0);
   EXPECT_TRUE(ReadFile(link) == ReadFile(made) && ReadFile(kept) == ReadFile(made) &&

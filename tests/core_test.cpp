@@ -265,7 +265,8 @@ TEST_F(CommandTest, AnExistingOutputIsReplacedSkippedRefusedOrAskedAbout) {
     const std::string output = dir_ / (encode ? "a.DVR" : "a.WAV");
     Clear();
     WriteBytes(output, {'k', 'e', 'e', 'p'});
-    ::chmod(output.c_str(), 0640);
+    ::chmod(output.c_str(), 0640);  // on Windows, only whether it is read-only
+    const fs::perms permissions = fs::status(output).permissions();
     ConversionOptions options;
     options.existing_output = c.rule;
     int asked = 0;
@@ -275,8 +276,7 @@ TEST_F(CommandTest, AnExistingOutputIsReplacedSkippedRefusedOrAskedAbout) {
     int result =
         Run(c.command, encode ? "a.pcm" : "a.DVR", DvrFile(8000, Frames(2, 0xE0)), options);
     EXPECT_EQ(ReadBytes(output).size() != 4, c.replaced);
-    EXPECT_EQ(fs::status(output).permissions(),
-              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    EXPECT_EQ(fs::status(output).permissions(), permissions);
     EXPECT_EQ(asked, c.rule == ExistingOutput::kAsk ? 1 : 0);
     EXPECT_EQ(dir_.Names().size(), 2u);  // no temporary file left
     if (c.rule == ExistingOutput::kAsk && !c.answer) {
@@ -410,6 +410,9 @@ TEST(ProgressTest, PercentOfSizesPast32Bits) {
 // A FIFO would hold an open() until a writer came, and a device is no
 // recording: both are refused at once.
 TEST(RealFilesTest, OnlyRegularFilesAreInputs) {
+#ifdef _WIN32
+  GTEST_SKIP() << "Windows has no FIFOs, and no /dev/zero";
+#else
   RecordingCodec codec;
   TempDir dir;
   ASSERT_EQ(::mkfifo((dir / "fifo.DVR").c_str(), 0600), 0);
@@ -422,11 +425,15 @@ TEST(RealFilesTest, OnlyRegularFilesAreInputs) {
   }
   EXPECT_EQ(dir.Names(), (std::vector<std::string>{"fifo.DVR", "fifo.pcm", "zero.DVR"}));
   EXPECT_TRUE(codec.calls().empty());
+#endif
 }
 
 // The link goes, the file it named stays; the new output has the permissions
 // any new file gets.
 TEST(RealFilesTest, ALinkAtTheOutputsNameIsReplacedNotFollowed) {
+#ifdef _WIN32
+  GTEST_SKIP() << "symbolic links and the umask are POSIX-only here";
+#endif
   RecordingCodec codec;
   TempDir dir;
   WriteBytes(dir / "notes.txt", {'n'});
@@ -446,6 +453,9 @@ TEST(RealFilesTest, ALinkAtTheOutputsNameIsReplacedNotFollowed) {
 // The window's way with SIGTERM and its kind: the program ends as the
 // signal asks, and takes the output it was writing with it.
 TEST(RealFilesTest, ASignalThatEndsTheProgramRemovesItsUnfinishedOutput) {
+#ifdef _WIN32
+  GTEST_SKIP() << "a death test by signal; Windows has no signals";
+#else
   TempDir dir;
   EXPECT_EXIT(
       {
@@ -457,6 +467,7 @@ TEST(RealFilesTest, ASignalThatEndsTheProgramRemovesItsUnfinishedOutput) {
       },
       ::testing::KilledBySignal(SIGTERM), "");
   EXPECT_TRUE(dir.Names().empty());
+#endif
 }
 
 }  // namespace

@@ -43,7 +43,7 @@ TempDir::~TempDir() {
 std::vector<std::string> TempDir::Names() const {
   std::vector<std::string> names;
   for (auto& entry : fs::recursive_directory_iterator(path_)) {
-    names.push_back(entry.path().lexically_relative(path_).string());
+    names.push_back(entry.path().lexically_relative(path_).generic_string());
   }
   std::sort(names.begin(), names.end());
   return names;
@@ -146,8 +146,8 @@ RunningProgram::~RunningProgram() {
 }
 
 // Windows has no signals: the console's Ctrl-Break stands for them all.
-void RunningProgram::Signal(int) {
-  ::GenerateConsoleCtrlEvent(CTRL_BREAK_EVENT, static_cast<DWORD>(id_));
+bool RunningProgram::Signal(int) {
+  return ::GenerateConsoleCtrlEvent(CTRL_BREAK_EVENT, static_cast<DWORD>(id_));
 }
 
 ProgramResult RunningProgram::Wait() {
@@ -160,8 +160,14 @@ ProgramResult RunningProgram::Wait() {
     handle_ = 0;
   }
   result.status = static_cast<int>(code);
-  result.out = ReadText(output_ / "out");
-  result.err = ReadText(output_ / "err");
+  // Lines end in "\n" as on POSIX; a path the program joined with '/' reads
+  // as the tests' own paths, with '\\'.
+  for (auto [text, name] : {std::pair(&result.out, "out"), std::pair(&result.err, "err")}) {
+    for (char c : ReadText(output_ / name)) {
+      if (c == '\n' && !text->empty() && text->back() == '\r') text->pop_back();
+      text->push_back(c == '/' ? '\\' : c);
+    }
+  }
   return result;
 }
 
@@ -205,8 +211,8 @@ RunningProgram::~RunningProgram() {
   ::waitpid(static_cast<pid_t>(handle_), nullptr, 0);
 }
 
-void RunningProgram::Signal(int signal) {
-  ::kill(id_, signal);
+bool RunningProgram::Signal(int signal) {
+  return ::kill(id_, signal) == 0;
 }
 
 ProgramResult RunningProgram::Wait() {

@@ -23,8 +23,11 @@ class TempDir {
   TempDir();
   ~TempDir();
   const std::filesystem::path& path() const { return path_; }
-  std::string operator/(const std::string& name) const { return (path_ / name).string(); }
-  // The names in the folder and below it, sorted, relative to it.
+  // A path in it; on Windows with '\\' throughout.
+  std::string operator/(const std::string& name) const {
+    return (path_ / name).make_preferred().string();
+  }
+  // The names in the folder and below it, sorted, relative to it, with '/'.
   std::vector<std::string> Names() const;
 
  private:
@@ -95,7 +98,7 @@ class RunningProgram {
  public:
   explicit RunningProgram(const Program& program);
   ~RunningProgram();
-  void Signal(int signal);
+  bool Signal(int signal);  // false if it could not be sent
   ProgramResult Wait();
 
  private:

@@ -31,6 +31,10 @@
 #include "fuzz_support.h"
 #include "test_support.h"
 
+#ifndef EDQUOT  // Windows has no quotas' own error
+#define EDQUOT ENOSPC
+#endif
+
 namespace ondavo::fuzz {
 namespace {
 
