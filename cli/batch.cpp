@@ -158,6 +158,12 @@ bool ClaimOutput(const Job& job, const BatchOptions& options, OutputClaims* clai
 
 WorkResult RunInWorker(const Job& job, const BatchOptions& options) {
   WorkResult result;
+  // A job that was waiting when the run was stopped is left alone, as a
+  // serial run leaves the files after a stop.
+  if (options.stop_request != nullptr && *options.stop_request != 0) {
+    result.ran = false;
+    return result;
+  }
   Capture out, err;
   const bool captured = out.file() != nullptr && err.file() != nullptr;
   if (captured)
@@ -194,19 +200,16 @@ Tally RunInParallel(const std::vector<Job>& jobs, const BatchOptions& options) {
   bool forwarded = false;
   size_t next = 0;
   for (;;) {
-    int idle;
-    while (!stopped() && next < jobs.size() && (idle = pool.IdleWorker()) >= 0) {
+    int worker;
+    while (!stopped() && next < jobs.size() && (worker = pool.WorkerWithRoom()) >= 0) {
       const Job& job = jobs[next++];
-      WorkResult lost;
-      if (ClaimOutput(job, options, &claims, &tally) && !pool.Give(idle, job, &lost)) {
-        Print(lost, &tally);
-      }
+      if (ClaimOutput(job, options, &claims, &tally)) pool.Give(worker, job);
     }
     if (!pool.Busy()) break;
     Job job;
     WorkResult result;
     if (pool.Wait(&job, &result)) {
-      Print(result, &tally);
+      if (result.ran) Print(result, &tally);
     } else if (stopped() && !forwarded &&
                (options.stop_from_terminal == nullptr || !*options.stop_from_terminal)) {
       // Ctrl-C from a terminal reaches the workers too, and a second signal
@@ -215,6 +218,10 @@ Tally RunInParallel(const std::vector<Job>& jobs, const BatchOptions& options) {
       pool.Signal(SIGINT);
       forwarded = true;
     }
+  }
+  // Should every worker have gone, the files left are failures too.
+  for (; !stopped() && next < jobs.size(); ++next) {
+    Print(LostJob(jobs[next], "could not be started"), &tally);
   }
   return tally;
 }

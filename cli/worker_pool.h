@@ -22,6 +22,7 @@ namespace ondavo {
 
 struct WorkResult {
   MessageKind outcome = MessageKind::kFailed;
+  bool ran = true;  // false for a job the worker left alone, the run being stopped
   std::string out;  // for standard output
   std::string err;  // for standard error
 };
@@ -37,6 +38,10 @@ using Work = std::function<WorkResult(const Job&)>;
 
 class WorkerPool {
  public:
+  // The jobs a worker holds at once: the one it converts and the next, so
+  // that it never waits for the run between two files.
+  static constexpr size_t kJobsHeld = 2;
+
   // Starts up to `count` workers that each run `work` on the jobs handed to
   // them. Fewer when the system refuses more; `*problem` then says why.
   WorkerPool(int count, const Work& work, std::string* problem);
@@ -48,13 +53,14 @@ class WorkerPool {
   int size() const { return static_cast<int>(workers_.size()); }
   // True while a worker holds a job.
   bool Busy() const;
-  // A worker that holds no job, or -1.
-  int IdleWorker() const;
-  // Hands `job` to the idle worker `worker`. False when the worker is gone;
-  // `*result` then says so.
-  bool Give(int worker, const Job& job, WorkResult* result);
-  // Waits for a worker to be done with its job. False when a signal came
-  // first; otherwise `*job` and `*result` are its.
+  // The worker holding the fewest jobs, if it has room for one more; or -1.
+  int WorkerWithRoom() const;
+  // Hands `job` to `worker`. A worker that has gone gives it back through
+  // Wait, as a failure.
+  void Give(int worker, const Job& job);
+  // Waits for a worker to be done with a job. False when a signal came
+  // first (or, on Windows, now and then); otherwise `*job` and `*result`
+  // are its.
   bool Wait(Job* job, WorkResult* result);
   // Passes `signal` on to every worker.
   void Signal(int signal);
@@ -62,28 +68,30 @@ class WorkerPool {
   struct Worker;  // the system's own
 
  private:
-  // The outcome of a worker that went away holding its job.
-  WorkResult Lost(Worker& worker);
-
   std::vector<std::unique_ptr<Worker>> workers_;
 };
 
-// What a worker and the run send each other: texts, each a 32-bit length
-// and its bytes. A job is its input and output folder; a result its
-// outcome (one byte) and the texts for standard output and error.
-std::string PackTexts(std::initializer_list<const std::string*> texts);
-// Reads texts with `read_all(data, size)`, which fills `data` whole or
-// fails at the end of the stream or on an error.
+// What a worker and the run send each other: a 32-bit length, then texts,
+// each a 32-bit length and its bytes. A job is its input and output folder;
+// a result its outcome (one byte, 0xFF for a job not run) and the texts for
+// standard output and error.
+std::string PackMessage(std::initializer_list<const std::string*> texts);
+bool UnpackMessage(const std::string& message, std::initializer_list<std::string*> texts);
+// Reads one message with `read_all(data, size)`, which fills `data` whole
+// or fails at the end of the stream or on an error.
 template <typename ReadAll>
-bool ReadTexts(ReadAll read_all, std::initializer_list<std::string*> texts) {
-  for (std::string* text : texts) {
-    uint32_t length = 0;
-    if (!read_all(&length, sizeof length)) return false;
-    text->resize(length);
-    if (length > 0 && !read_all(text->data(), length)) return false;
-  }
-  return true;
+bool ReadMessage(ReadAll read_all, std::string* message) {
+  uint32_t length = 0;
+  if (!read_all(&length, sizeof length)) return false;
+  message->resize(length);
+  return length == 0 || read_all(message->data(), length);
 }
+
+// A result as a message, and back.
+std::string PackResult(const WorkResult& result);
+bool UnpackResult(const std::string& message, WorkResult* result);
+// The result of a job whose worker went away: `how` says how it ended.
+WorkResult LostJob(const Job& job, const std::string& how);
 
 }  // namespace ondavo
 

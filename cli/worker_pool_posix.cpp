@@ -6,9 +6,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <deque>
 
 #include "worker_pool.h"
 
@@ -46,10 +48,9 @@ auto ReadAllFrom(int fd) {
 // A worker's life: a job, its result, until the run closes the jobs' pipe.
 [[noreturn]] void Serve(int jobs, int results, const Work& work) {
   Job job;
-  while (ReadTexts(ReadAllFrom(jobs), {&job.input, &job.output_folder})) {
-    WorkResult result = work(job);
-    std::string outcome(1, static_cast<char>(result.outcome));
-    if (!WriteAll(results, PackTexts({&outcome, &result.out, &result.err}))) break;
+  for (std::string message; ReadMessage(ReadAllFrom(jobs), &message);) {
+    if (!UnpackMessage(message, {&job.input, &job.output_folder})) break;
+    if (!WriteAll(results, PackResult(work(job)))) break;
   }
   ::_exit(0);
 }
@@ -65,8 +66,20 @@ struct WorkerPool::Worker {
   pid_t pid = -1;
   int jobs = -1;     // the pipe the worker reads its jobs from
   int results = -1;  // and the one it writes its results to
-  bool busy = false;
-  Job job;
+  std::deque<Job> held;
+  std::string gone;  // how it ended, once it has
+
+  // Takes note that the worker went away.
+  void End() {
+    Close(&jobs);
+    Close(&results);
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    pid = -1;
+    gone = WIFSIGNALED(status) ? "ended by signal " + std::to_string(WTERMSIG(status))
+                               : "ended with status " + std::to_string(WEXITSTATUS(status));
+  }
 };
 
 void ServeJobsOnStandardStreams(const Work& work) {
@@ -115,45 +128,46 @@ WorkerPool::WorkerPool(int count, const Work& work, std::string* problem) {
 }
 
 WorkerPool::~WorkerPool() {
-  // A worker finds the end of its jobs' pipe once it has given its result.
+  // A worker finds the end of its jobs' pipe once it has given its results.
   for (auto& worker : workers_) Close(&worker->jobs);
   for (auto& worker : workers_) {
-    Close(&worker->results);
-    while (worker->pid > 0 && ::waitpid(worker->pid, nullptr, 0) < 0 && errno == EINTR) {
-    }
+    if (worker->pid > 0) worker->End();
   }
 }
 
 bool WorkerPool::Busy() const {
-  for (const auto& worker : workers_) {
-    if (worker->busy) return true;
-  }
-  return false;
+  return std::any_of(workers_.begin(), workers_.end(), [](auto& w) { return !w->held.empty(); });
 }
 
-int WorkerPool::IdleWorker() const {
+int WorkerPool::WorkerWithRoom() const {
+  int best = -1;
   for (size_t i = 0; i < workers_.size(); ++i) {
-    if (!workers_[i]->busy && workers_[i]->jobs >= 0) return static_cast<int>(i);
+    const Worker& worker = *workers_[i];
+    if (!worker.gone.empty() || worker.held.size() >= kJobsHeld) continue;
+    if (best < 0 || worker.held.size() < workers_[best]->held.size()) best = static_cast<int>(i);
   }
-  return -1;
+  return best;
 }
 
-bool WorkerPool::Give(int index, const Job& job, WorkResult* result) {
+void WorkerPool::Give(int index, const Job& job) {
   Worker& worker = *workers_[index];
-  worker.job = job;
-  if (WriteAll(worker.jobs, PackTexts({&job.input, &job.output_folder}))) {
-    worker.busy = true;
-    return true;
-  }
-  *result = Lost(worker);
-  return false;
+  worker.held.push_back(job);
+  if (!WriteAll(worker.jobs, PackMessage({&job.input, &job.output_folder}))) worker.End();
 }
 
 bool WorkerPool::Wait(Job* job, WorkResult* result) {
+  // The jobs of a worker that has gone come back first, one at a time.
+  for (auto& worker : workers_) {
+    if (worker->gone.empty() || worker->held.empty()) continue;
+    *job = worker->held.front();
+    worker->held.pop_front();
+    *result = LostJob(*job, worker->gone);
+    return true;
+  }
   std::vector<pollfd> waiting;
   std::vector<Worker*> owners;
   for (auto& worker : workers_) {
-    if (!worker->busy) continue;
+    if (worker->held.empty()) continue;
     waiting.push_back({worker->results, POLLIN, 0});
     owners.push_back(worker.get());
   }
@@ -161,14 +175,12 @@ bool WorkerPool::Wait(Job* job, WorkResult* result) {
   for (size_t i = 0; i < waiting.size(); ++i) {
     if (waiting[i].revents == 0) continue;
     Worker& worker = *owners[i];
-    *job = worker.job;
-    worker.busy = false;
-    std::string outcome;
-    if (ReadTexts(ReadAllFrom(worker.results), {&outcome, &result->out, &result->err}) &&
-        outcome.size() == 1) {
-      result->outcome = static_cast<MessageKind>(outcome[0]);
-    } else {
-      *result = Lost(worker);
+    *job = worker.held.front();
+    worker.held.pop_front();
+    std::string message;
+    if (!ReadMessage(ReadAllFrom(worker.results), &message) || !UnpackResult(message, result)) {
+      worker.End();
+      *result = LostJob(*job, worker.gone);
     }
     return true;
   }
@@ -179,20 +191,6 @@ void WorkerPool::Signal(int signal) {
   for (const auto& worker : workers_) {
     if (worker->pid > 0) ::kill(worker->pid, signal);
   }
-}
-
-WorkResult WorkerPool::Lost(Worker& worker) {
-  Close(&worker.jobs);
-  Close(&worker.results);
-  worker.busy = false;
-  int status = 0;
-  while (::waitpid(worker.pid, &status, 0) < 0 && errno == EINTR) {
-  }
-  worker.pid = -1;
-  WorkResult result;
-  result.err = "Can't convert file " + worker.job.input + ": its process ended" +
-               (WIFSIGNALED(status) ? " by signal " + std::to_string(WTERMSIG(status)) : "") + "\n";
-  return result;
 }
 
 }  // namespace ondavo

@@ -5,6 +5,7 @@
 // can wait for whichever comes first and still look at Ctrl-C now and then.
 #include <windows.h>
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <deque>
@@ -44,69 +45,49 @@ auto ReadAllFrom(HANDLE handle) {
   };
 }
 
-std::string SystemError() {
-  return "error " + std::to_string(::GetLastError());
+void Close(HANDLE* handle) {
+  if (*handle != INVALID_HANDLE_VALUE && *handle != nullptr) ::CloseHandle(*handle);
+  *handle = INVALID_HANDLE_VALUE;
 }
 
-}  // namespace
-
-// Results as the readers find them; one for the whole pool.
+// The results as the readers find them, for the whole pool: a message, or
+// an empty one when a worker's pipe ended.
 struct Arrivals {
   std::mutex mutex;
   std::condition_variable arrived;
-  std::deque<std::pair<WorkerPool::Worker*, WorkResult>> results;
-  std::deque<WorkerPool::Worker*> lost;
+  std::deque<std::pair<WorkerPool::Worker*, std::string>> messages;
 };
+Arrivals g_arrivals;
+
+}  // namespace
 
 struct WorkerPool::Worker {
   HANDLE process = nullptr;
   HANDLE jobs = INVALID_HANDLE_VALUE;     // the pipe the worker reads its jobs from
   HANDLE results = INVALID_HANDLE_VALUE;  // and the one it writes its results to
   std::thread reader;
-  bool busy = false;
-  Job job;
+  std::deque<Job> held;
+  std::string gone;  // how it ended, once it has
+
+  // Takes note that the worker went away.
+  void End() {
+    Close(&jobs);
+    DWORD code = 0;
+    ::WaitForSingleObject(process, INFINITE);
+    ::GetExitCodeProcess(process, &code);
+    gone = "ended with status " + std::to_string(code);
+  }
 };
 
 void ServeJobsOnStandardStreams(const Work& work) {
   HANDLE in = ::GetStdHandle(STD_INPUT_HANDLE), out = ::GetStdHandle(STD_OUTPUT_HANDLE);
   Job job;
-  while (ReadTexts(ReadAllFrom(in), {&job.input, &job.output_folder})) {
-    WorkResult result = work(job);
-    std::string outcome(1, static_cast<char>(result.outcome));
-    if (!WriteAll(out, PackTexts({&outcome, &result.out, &result.err}))) break;
+  for (std::string message; ReadMessage(ReadAllFrom(in), &message);) {
+    if (!UnpackMessage(message, {&job.input, &job.output_folder})) break;
+    if (!WriteAll(out, PackResult(work(job)))) break;
   }
   ::ExitProcess(0);
 }
-
-namespace {
-
-std::shared_ptr<Arrivals> g_arrivals = std::make_shared<Arrivals>();
-
-void Close(HANDLE* handle) {
-  if (*handle != INVALID_HANDLE_VALUE && *handle != nullptr) ::CloseHandle(*handle);
-  *handle = INVALID_HANDLE_VALUE;
-}
-
-// Reads a worker's results until its pipe ends.
-void Read(WorkerPool::Worker* worker, HANDLE results, std::shared_ptr<Arrivals> arrivals) {
-  for (;;) {
-    WorkResult result;
-    std::string outcome;
-    bool whole = ReadTexts(ReadAllFrom(results), {&outcome, &result.out, &result.err}) &&
-                 outcome.size() == 1;
-    std::lock_guard<std::mutex> lock(arrivals->mutex);
-    if (!whole) {
-      arrivals->lost.push_back(worker);
-      arrivals->arrived.notify_all();
-      return;
-    }
-    result.outcome = static_cast<MessageKind>(outcome[0]);
-    arrivals->results.emplace_back(worker, std::move(result));
-    arrivals->arrived.notify_all();
-  }
-}
-
-}  // namespace
 
 WorkerPool::WorkerPool(int count, const Work&, std::string* problem) {
   std::wstring command = ::GetCommandLineW();
@@ -115,11 +96,11 @@ WorkerPool::WorkerPool(int count, const Work&, std::string* problem) {
     SECURITY_ATTRIBUTES inherited = {sizeof inherited, nullptr, TRUE};
     HANDLE jobs_read, jobs_write, results_read, results_write;
     if (!::CreatePipe(&jobs_read, &jobs_write, &inherited, 0)) {
-      *problem = SystemError();
+      *problem = "error " + std::to_string(::GetLastError());
       break;
     }
     if (!::CreatePipe(&results_read, &results_write, &inherited, 0)) {
-      *problem = SystemError();
+      *problem = "error " + std::to_string(::GetLastError());
       ::CloseHandle(jobs_read);
       ::CloseHandle(jobs_write);
       break;
@@ -137,7 +118,7 @@ WorkerPool::WorkerPool(int count, const Work&, std::string* problem) {
     std::wstring line = command;  // CreateProcessW may write to it
     BOOL started = ::CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr,
                                     nullptr, &startup, &process);
-    if (!started) *problem = SystemError();
+    if (!started) *problem = "error " + std::to_string(::GetLastError());
     ::CloseHandle(jobs_read);
     ::CloseHandle(results_write);
     if (!started) {
@@ -150,77 +131,81 @@ WorkerPool::WorkerPool(int count, const Work&, std::string* problem) {
     worker->process = process.hProcess;
     worker->jobs = jobs_write;
     worker->results = results_read;
-    worker->reader = std::thread(Read, worker.get(), results_read, g_arrivals);
+    // Reads the worker's results until its pipe ends.
+    worker->reader = std::thread([owner = worker.get(), results = results_read] {
+      for (bool more = true; more;) {
+        std::string message;
+        more = ReadMessage(ReadAllFrom(results), &message);
+        std::lock_guard<std::mutex> lock(g_arrivals.mutex);
+        g_arrivals.messages.emplace_back(owner, more ? std::move(message) : std::string());
+        g_arrivals.arrived.notify_all();
+      }
+    });
     workers_.push_back(std::move(worker));
   }
 }
 
 WorkerPool::~WorkerPool() {
-  // A worker finds the end of its jobs' pipe once it has given its result,
+  // A worker finds the end of its jobs' pipe once it has given its results,
   // and its reader the end of the results' once the worker has gone.
   for (auto& worker : workers_) Close(&worker->jobs);
   for (auto& worker : workers_) {
     if (worker->reader.joinable()) worker->reader.join();
     Close(&worker->results);
-    if (worker->process != nullptr) {
-      ::WaitForSingleObject(worker->process, INFINITE);
-      ::CloseHandle(worker->process);
-    }
+    ::WaitForSingleObject(worker->process, INFINITE);
+    ::CloseHandle(worker->process);
   }
-  std::lock_guard<std::mutex> lock(g_arrivals->mutex);
-  g_arrivals->results.clear();
-  g_arrivals->lost.clear();
+  std::lock_guard<std::mutex> lock(g_arrivals.mutex);
+  g_arrivals.messages.clear();
 }
 
 bool WorkerPool::Busy() const {
-  for (const auto& worker : workers_) {
-    if (worker->busy) return true;
-  }
-  return false;
+  return std::any_of(workers_.begin(), workers_.end(), [](auto& w) { return !w->held.empty(); });
 }
 
-int WorkerPool::IdleWorker() const {
+int WorkerPool::WorkerWithRoom() const {
+  int best = -1;
   for (size_t i = 0; i < workers_.size(); ++i) {
-    if (!workers_[i]->busy && workers_[i]->jobs != INVALID_HANDLE_VALUE) return static_cast<int>(i);
+    const Worker& worker = *workers_[i];
+    if (!worker.gone.empty() || worker.held.size() >= kJobsHeld) continue;
+    if (best < 0 || worker.held.size() < workers_[best]->held.size()) best = static_cast<int>(i);
   }
-  return -1;
+  return best;
 }
 
-bool WorkerPool::Give(int index, const Job& job, WorkResult* result) {
+void WorkerPool::Give(int index, const Job& job) {
   Worker& worker = *workers_[index];
-  worker.job = job;
-  if (WriteAll(worker.jobs, PackTexts({&job.input, &job.output_folder}))) {
-    worker.busy = true;
-    return true;
-  }
-  *result = Lost(worker);
-  return false;
+  worker.held.push_back(job);
+  if (!WriteAll(worker.jobs, PackMessage({&job.input, &job.output_folder}))) worker.End();
 }
 
 // Returns now and then without a result, so that the run can look at Ctrl-C.
 bool WorkerPool::Wait(Job* job, WorkResult* result) {
-  std::unique_lock<std::mutex> lock(g_arrivals->mutex);
+  // The jobs of a worker that has gone come back first, one at a time.
+  for (auto& worker : workers_) {
+    if (worker->gone.empty() || worker->held.empty()) continue;
+    *job = worker->held.front();
+    worker->held.pop_front();
+    *result = LostJob(*job, worker->gone);
+    return true;
+  }
+  std::unique_lock<std::mutex> lock(g_arrivals.mutex);
   for (;;) {
-    if (!g_arrivals->arrived.wait_for(lock, std::chrono::milliseconds(100), [] {
-          return !g_arrivals->results.empty() || !g_arrivals->lost.empty();
-        })) {
+    if (!g_arrivals.arrived.wait_for(lock, std::chrono::milliseconds(100),
+                                     [] { return !g_arrivals.messages.empty(); })) {
       return false;
     }
-    Worker* worker;
-    if (!g_arrivals->results.empty()) {
-      worker = g_arrivals->results.front().first;
-      *result = std::move(g_arrivals->results.front().second);
-      g_arrivals->results.pop_front();
-      worker->busy = false;
-    } else {
-      worker = g_arrivals->lost.front();
-      g_arrivals->lost.pop_front();
-      // One that went while idle was already told of, as Give failed.
-      if (!worker->busy) continue;
+    auto [worker, message] = std::move(g_arrivals.messages.front());
+    g_arrivals.messages.pop_front();
+    // A worker whose pipe ended while it held nothing was told of already.
+    if (worker->held.empty()) continue;
+    *job = worker->held.front();
+    worker->held.pop_front();
+    if (message.empty() || !UnpackResult(message, result)) {
       lock.unlock();
-      *result = Lost(*worker);
+      if (worker->gone.empty()) worker->End();
+      *result = LostJob(*job, worker->gone);
     }
-    *job = worker->job;
     return true;
   }
 }
@@ -228,19 +213,5 @@ bool WorkerPool::Wait(Job* job, WorkResult* result) {
 // The console sends Ctrl-C to every program attached to it, the workers
 // among them: nothing to pass on.
 void WorkerPool::Signal(int) {}
-
-WorkResult WorkerPool::Lost(Worker& worker) {
-  Close(&worker.jobs);
-  worker.busy = false;
-  DWORD code = 0;
-  if (worker.process != nullptr) {
-    ::WaitForSingleObject(worker.process, INFINITE);
-    ::GetExitCodeProcess(worker.process, &code);
-  }
-  WorkResult result;
-  result.err = "Can't convert file " + worker.job.input + ": its process ended with status " +
-               std::to_string(code) + "\n";
-  return result;
-}
 
 }  // namespace ondavo
