@@ -230,6 +230,14 @@ TEST_F(WindowTest, TheAboutItemsCommandsOpenTheAboutBox) {
   }
   for (uint32_t id : {0x0000u, 0x000Fu, 0x0020u, 0x0110u, 0xF060u}) dialog_.SystemCommand(id, 0);
   wxTEST_DIALOG(SendCommand(dialog_, wxEVT_MENU, kIdAbout), ExpectAbout());
+#ifdef __WXMSW__  // the item ends the system menu, after a separator
+  dialog_.StartDialog();
+  wxMenu* menu = dialog_.MSWGetSystemMenu();
+  ASSERT_NE(menu, nullptr);
+  const size_t items = menu->GetMenuItemCount();
+  EXPECT_TRUE(menu->FindItemByPosition(items - 2)->IsSeparator());
+  EXPECT_EQ(menu->FindItemByPosition(items - 1)->GetItemLabel(), "&About Ondavo...");
+#endif
 }
 
 MessagePump::Clock::time_point g_now;
