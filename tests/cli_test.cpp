@@ -26,16 +26,13 @@ std::string Finished(const std::string& wav) {
   return "Finish Vek Coder Decode.\nCreate of file " + wav + " \n";
 }
 
-// True once `done` holds, or false after 20 s.
-bool WaitFor(const std::function<bool()>& done) {
-  for (int i = 0; i < 2000 && !done(); ++i)
+// Once an unfinished output is there, or false after 20 s.
+bool WaitForTemporaryFile(const TempDir& dir) {
+  for (int i = 0; i < 2000; ++i) {
+    for (const std::string& name : dir.Names()) {
+      if (name.find(".ondavo-part-") != std::string::npos) return true;
+    }
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  return done();
-}
-
-bool HasTemporaryFile(const TempDir& dir) {
-  for (const std::string& name : dir.Names()) {
-    if (name.find(".ondavo-part-") != std::string::npos) return true;
   }
   return false;
 }
@@ -61,19 +58,9 @@ TEST(CliTest, ExitStatusSaysHowTheRunWent) {
   TempDir dir;
   fs::create_directory(dir / "card");
   WriteBytes(dir / "card/a.dvr", {1});
-  struct Case {
-    std::vector<std::string> args;
-    int status;
-    std::string err;  // empty: anything
-  };
-  const Case cases[] = {
+  const std::tuple<std::vector<std::string>, int, std::string> cases[] = {
       {{"decode", dir / "a.dvr"}, 2, "Choose file to Decode\n"},
       {{"encode", dir / "a.raw"}, 2, "Choose *.pcm file to Encode\n"},
-      {{}, 2, ""},
-      {{"decode"}, 2, ""},
-      {{"decode", "--no-such-option", "x.DVR"}, 2, ""},
-      {{"transcode", "x.DVR"}, 2, ""},
-      {{"encode", "-n", "--force", "x.pcm"}, 2, ""},
       {{"decode", dir / "none.DVR"},
        1,
        "Can't open file " + dir / "none.DVR" + " (No such file or directory)\n"},
@@ -81,13 +68,17 @@ TEST(CliTest, ExitStatusSaysHowTheRunWent) {
        0,
        "No .DVR files under " + dir / "card" + " (left out: " + dir / "card/a.dvr" + ")\n"},
   };
-  for (const Case& c : cases) {
-    ProgramResult run = RunProgram(Cli(c.args));
-    EXPECT_EQ(run.status, c.status) << ::testing::PrintToString(c.args) << run.err;
-    if (!c.err.empty()) {
-      EXPECT_EQ(run.err, c.err);
-    }
+  for (const auto& [args, status, err] : cases) {
+    ProgramResult run = RunProgram(Cli(args));
+    EXPECT_EQ(run.status, status) << err;
+    EXPECT_EQ(run.err, err);
   }
+  const std::vector<std::string> usage_errors[] = {{},
+                                                   {"decode"},
+                                                   {"decode", "--no-such-option", "x.DVR"},
+                                                   {"transcode", "x.DVR"},
+                                                   {"encode", "-n", "--force", "x.pcm"}};
+  for (const auto& args : usage_errors) EXPECT_EQ(RunProgram(Cli(args)).status, 2);
 }
 
 // A recorder's card: two folders of recordings and a file to be ignored.
@@ -151,11 +142,7 @@ TEST_F(CardTest, InputsThatWouldShareAnOutputAreNotBothConverted) {
   WriteBytes(dir_ / "card2/day1/a.DVR", DvrFile(8000, Frames(9, 0xE9)));
   WriteBytes(dir_ / "m 2024.03.05.DVR", DvrFile(8000, Frames(3, 0xE5)));
   WriteBytes(dir_ / "m 2024.03.06.DVR", DvrFile(8000, Frames(6, 0xE6)));
-  struct Case {
-    std::vector<std::string> args;
-    std::string later, output, first;
-  };
-  const Case cases[] = {
+  const std::tuple<std::vector<std::string>, std::string, std::string, std::string> cases[] = {
       {{dir_ / "m 2024.03.05.DVR", dir_ / "m 2024.03.06.DVR"},
        dir_ / "m 2024.03.06.DVR",
        dir_ / "m 2024.WAV",
@@ -165,32 +152,28 @@ TEST_F(CardTest, InputsThatWouldShareAnOutputAreNotBothConverted) {
        dir_ / "out/day1/a.WAV",
        dir_ / "card/day1/a.DVR"},
   };
-  for (const Case& c : cases) {
-    std::vector<std::string> args = {"decode", "-q"};
-    args.insert(args.end(), c.args.begin(), c.args.end());
+  for (auto [args, later, output, first] : cases) {
+    args.insert(args.begin(), {"decode", "-q"});
     ProgramResult run = RunProgram(Cli(args));
     EXPECT_EQ(run.status, 1);
-    EXPECT_NE(run.err.find("File " + c.later + " is not converted: its output " + c.output +
-                           " is that of " + c.first + "\n"),
+    EXPECT_NE(run.err.find("File " + later + " is not converted: its output " + output +
+                           " is that of " + first + "\n"),
               std::string::npos)
         << run.err;
     EXPECT_NE(run.err.find(" 0 skipped, 1 failed\n"), std::string::npos) << run.err;
-    // The first input's own samples, whole.
-    std::vector<uint8_t> wav = ReadBytes(c.output);
-    EXPECT_EQ(wav.size(), WavSize(3));
+    EXPECT_EQ(ReadBytes(output).size(), WavSize(3));  // the first input's, whole
   }
   // One file named twice is one input.
   ProgramResult twice =
       RunProgram(Cli({"decode", "-q", dir_ / "card/day1/a.DVR", dir_ / "card/day1/../day1/a.DVR"}));
-  EXPECT_EQ(twice.status, 0) << twice.err;
+  EXPECT_EQ(twice.status, 0);
   EXPECT_EQ(twice.err, "");
 }
 
 // A .DVR file may be a recording: encode replaces one only when forced.
 TEST(CliEncodeTest, NeverReplacesAFileUnlessForced) {
   TempDir dir;
-  std::vector<uint8_t> pcm(300 * 64, 7);
-  WriteBytes(dir / "voice.pcm", pcm);
+  WriteBytes(dir / "voice.pcm", std::vector<uint8_t>(300 * 64, 7));
   WriteBytes(dir / "voice.DVR", {'r', 'e', 'c'});
   ProgramResult refused = RunProgram(Cli({"encode", dir / "voice.pcm"}));
   EXPECT_EQ(refused.status, 1);
@@ -208,24 +191,21 @@ TEST(CliEncodeTest, NeverReplacesAFileUnlessForced) {
 // left, and the exit status tells the signal. On Windows, Ctrl-Break stands
 // for every signal, and the program takes it for Ctrl-C.
 TEST(CliStopTest, ASignalStopsTheRunAndWritesNothing) {
-  struct Case {
-    int signal;
-    const char* jobs;
-  };
 #ifdef _WIN32
-  const Case cases[] = {{SIGINT, "1"}, {SIGINT, "2"}};
+  const std::pair<int, const char*> cases[] = {{SIGINT, "1"}, {SIGINT, "2"}};
 #else
-  const Case cases[] = {{SIGINT, "1"}, {SIGINT, "2"}, {SIGTERM, "1"}, {SIGHUP, "2"}};
+  const std::pair<int, const char*> cases[] = {
+      {SIGINT, "1"}, {SIGINT, "2"}, {SIGTERM, "1"}, {SIGHUP, "2"}};
 #endif
-  for (Case c : cases) {
-    SCOPED_TRACE(std::to_string(c.signal) + " with -j " + c.jobs);
+  for (auto [signal, jobs] : cases) {
+    SCOPED_TRACE(std::to_string(signal) + " with -j " + jobs);
     TempDir dir;
     fs::create_directory(dir / "codec");
     fs::copy_file(RecordingCodecPath(), dir / ("codec/" + kCodec));
     WriteBytes(dir / "a.DVR", DvrFile(8000, Frames(5000, 0xE0)));  // 5 s at 1 ms a frame
     WriteBytes(dir / "b.DVR", DvrFile(8000, Frames(5000, 0xE0)));
     WriteBytes(dir / "a.WAV", {'o', 'l', 'd'});
-    Program cli = Cli({"decode", "-q", "-j", c.jobs, dir / "a.DVR", dir / "b.DVR"});
+    Program cli = Cli({"decode", "-q", "-j", jobs, dir / "a.DVR", dir / "b.DVR"});
     std::vector<std::string> names = {"a.DVR", "a.WAV", "b.DVR", "codec", "codec/" + kCodec};
 #ifdef _WIN32  // the codec beside the program
     fs::copy_file(BinDir() + "/ondavo-cli.exe", dir / "codec/ondavo-cli.exe");
@@ -236,10 +216,10 @@ TEST(CliStopTest, ASignalStopsTheRunAndWritesNothing) {
 #endif
     cli.env.push_back("ONDAVO_TEST_CODEC_DELAY_US=1000");
     RunningProgram running(cli);
-    ASSERT_TRUE(WaitFor([&] { return HasTemporaryFile(dir); }));
-    if (!running.Signal(c.signal)) GTEST_SKIP() << "no Ctrl-Break could be sent (Wine sends none)";
+    ASSERT_TRUE(WaitForTemporaryFile(dir));
+    if (!running.Signal(signal)) GTEST_SKIP() << "no Ctrl-Break could be sent (Wine sends none)";
     ProgramResult run = running.Wait();
-    EXPECT_EQ(run.status, 128 + c.signal) << run.err;
+    EXPECT_EQ(run.status, 128 + signal) << run.err;
     EXPECT_NE(run.err.find("Stopped; nothing was written to file " + dir / "a.WAV"),
               std::string::npos)
         << run.err;
