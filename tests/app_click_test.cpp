@@ -1,4 +1,4 @@
-// Real input through the display: a click on "Decode", and keys. Runs alone
+// Real keys through the display. Runs alone
 // (RUN_SERIAL), since it moves the display's one pointer; keys go to the
 // window under it.
 #include <gtest/gtest.h>
@@ -25,19 +25,6 @@ void PointAt(wxWindow& window, wxWindow& target) {
     simulator.MouseMove(centre);
     return wxFindWindowAtPoint(centre) == &target;
   }));
-}
-
-TEST(ClickTest, ClickingDecodeWithNoFileAsksForOne) {
-  g_strDvrFile.clear();
-  COndavoDlg window;
-  bool answered = false;
-  wxTEST_DIALOG(RunModal(window,
-                         [&] {
-                           PointAt(window, *window.FindWindow(kIdDecode));
-                           wxUIActionSimulator().MouseClick();
-                           EXPECT_TRUE(WaitUntil([&] { return answered; }));
-                         }),
-                ExpectMessage("Choose file to Decode", [&] { answered = true; }));
 }
 
 // The focus starts on OK, which GTK on its own would not give it.

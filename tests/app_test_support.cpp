@@ -21,7 +21,8 @@ class UnexpectedDialogHook : public wxModalDialogHook {
   int Enter(wxDialog* dialog) override {
     if (ShownForReal(dialog)) return wxID_NONE;
     auto* box = dynamic_cast<wxMessageDialog*>(dialog);
-    ADD_FAILURE() << "Unexpected dialog \"" << (box ? box->GetMessage() : dialog->GetTitle()) << "\"";
+    ADD_FAILURE() << "Unexpected dialog \"" << (box ? box->GetMessage() : dialog->GetTitle())
+                  << "\"";
     return wxID_CANCEL;
   }
   void Exit(wxDialog*) override {}
@@ -72,7 +73,8 @@ bool WaitUntil(const std::function<bool()>& done) {
 }
 
 void WriteSilence(const std::string& path, int frames) {
-  ondavo::testing::WriteBytes(path, ondavo::testing::DvrFile(8000, ondavo::testing::Frames(frames, 0xE0)));
+  ondavo::testing::WriteBytes(
+      path, ondavo::testing::DvrFile(8000, ondavo::testing::Frames(frames, 0xE0)));
 }
 
 wxString TextOf(wxWindow& dialog, int id) {

@@ -11,7 +11,6 @@
 
 #include "app_test_support.h"
 #include "file_chooser.h"
-#include "message_pump.h"
 #include "ondavodlg.h"
 #include "test_support.h"
 
@@ -238,30 +237,6 @@ TEST_F(WindowTest, TheAboutItemsCommandsOpenTheAboutBox) {
   EXPECT_TRUE(menu->FindItemByPosition(items - 2)->IsSeparator());
   EXPECT_EQ(menu->FindItemByPosition(items - 1)->GetItemLabel(), "&About Ondavo...");
 #endif
-}
-
-MessagePump::Clock::time_point g_now;
-int g_dispatches = 0;
-
-TEST(MessagePumpTest, DispatchesAtOnceThenOncePerInterval) {
-  g_now = MessagePump::Clock::time_point(std::chrono::hours(1));
-  MessagePump pump([] { ++g_dispatches; }, [] { return g_now; });
-  for (int frame = 0; frame < 1000; ++frame) pump.Pump();
-  EXPECT_EQ(g_dispatches, 1);
-  g_now += MessagePump::kInterval - std::chrono::milliseconds(1);
-  pump.Pump();
-  EXPECT_EQ(g_dispatches, 1);
-  g_now += std::chrono::milliseconds(1);
-  pump.Pump();
-  EXPECT_EQ(g_dispatches, 2);
-  pump.Restart();
-  pump.Pump();
-  EXPECT_EQ(g_dispatches, 3);
-
-  bool ran = false;
-  wxTheApp->CallAfter([&] { ran = true; });
-  MessagePump().Pump();
-  EXPECT_TRUE(ran);
 }
 
 }  // namespace

@@ -15,14 +15,12 @@
 #include <filesystem>
 #include <functional>
 #include <optional>
-#include <random>
 
 #include "decode_command.h"
 #include "dvr_format.h"
 #include "encode_command.h"
 #include "fake_file_system.h"
 #include "output_name.h"
-#include "progress_tracker.h"
 #include "recording_codec.h"
 #include "stop_signals.h"
 #include "test_support.h"
@@ -365,30 +363,6 @@ TEST(FaultTest, StopsBeforeTheWavPasses4GiB) {
   EXPECT_NE(host.messages[0].text.find("is too long"), std::string::npos);
   EXPECT_TRUE(std::is_sorted(host.positions.begin(), host.positions.end()));
   EXPECT_EQ(host.positions.back(), static_cast<int>((14 + kMaxWavFrames * 24) * 100 / size));
-}
-
-// Exact past 32 bits, and each percent shown once.
-TEST(ProgressTest, PercentOfSizesPast32Bits) {
-  std::mt19937_64 random(11);
-  for (uint64_t total : {5ull << 29, (1ull << 32) + 1, (1ull << 57) - 3}) {
-    for (int i = 0; i < 2000; ++i) {
-      const uint64_t consumed = random() % total;
-      ASSERT_EQ(ProgressTracker::Percent(consumed, total),
-                static_cast<int>(consumed * 100 / total));
-    }
-  }
-  constexpr uint64_t kTotal = 5ull << 29;
-  RecordingHost host("");
-  ProgressTracker tracker(host, kTotal);
-  std::vector<int> expected;
-  for (uint64_t consumed = 0; consumed < kTotal; consumed += 1 + random() % (kTotal / 4000)) {
-    tracker.Update(consumed);
-    const int percent = static_cast<int>(consumed * 100 / kTotal);
-    if (expected.empty() || expected.back() != percent) expected.push_back(percent);
-  }
-  tracker.Finish();
-  if (expected.back() != 100) expected.push_back(100);
-  EXPECT_EQ(host.positions, expected);
 }
 
 // What only a POSIX file system shows. A FIFO would hold an open() until a

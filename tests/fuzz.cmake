@@ -3,7 +3,7 @@
 # scripts/fuzz-long).
 
 set(ondavo_fuzz_dir ${CMAKE_CURRENT_LIST_DIR}/fuzz)
-set(ondavo_fuzz_targets io_faults vek_decode)
+set(ondavo_fuzz_targets io_faults)
 
 # What a target needs besides its own source: the in-memory files, the
 # core, and the path of the codec it binds (it also links it, so the codec's

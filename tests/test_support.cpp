@@ -67,6 +67,10 @@ std::string ReadText(const std::string& path) {
   return {bytes.begin(), bytes.end()};
 }
 
+void WriteText(const std::string& path, const std::string& text) {
+  WriteBytes(path, {text.begin(), text.end()});
+}
+
 uint32_t Le32(const std::vector<uint8_t>& bytes, size_t offset) {
   return bytes.at(offset) | bytes.at(offset + 1) << 8 | bytes.at(offset + 2) << 16 |
          static_cast<uint32_t>(bytes.at(offset + 3)) << 24;

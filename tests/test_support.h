@@ -37,6 +37,7 @@ class TempDir {
 std::vector<uint8_t> ReadBytes(const std::string& path);
 void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes);
 std::string ReadText(const std::string& path);
+void WriteText(const std::string& path, const std::string& text);
 uint32_t Le32(const std::vector<uint8_t>& bytes, size_t offset);
 
 // A coded frame's length by its first byte, written out apart from the

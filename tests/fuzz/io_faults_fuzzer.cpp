@@ -118,13 +118,13 @@ void CheckRun(const uint8_t* plan, const uint8_t* file, size_t size) {
                          files.read_error_at <= size || files.disk_space < length ||
                          (!encode && files.write_at_error);
 
-  const size_t warnings = std::count_if(host.messages.begin(), host.messages.end(), [](auto& m) {
-    return m.kind == MessageKind::kWarning;
-  });
+  const size_t warnings = std::count_if(host.messages.begin(), host.messages.end(),
+                                        [](auto& m) { return m.kind == MessageKind::kWarning; });
   FUZZ_CHECK(warnings <= (cut ? 1u : 0u) && (must_fail || warnings == (cut ? 1u : 0u)));
   FUZZ_CHECK(host.messages.size() == warnings + 1);
   FUZZ_CHECK(result == (must_fail ? -1 : 0));
-  FUZZ_CHECK(host.messages.back().kind == (must_fail ? MessageKind::kFailed : MessageKind::kFinished));
+  FUZZ_CHECK(host.messages.back().kind ==
+             (must_fail ? MessageKind::kFailed : MessageKind::kFinished));
   if (must_fail) {
     FUZZ_CHECK(earlier ? files.output(output).head == old : !files.has_output(output));
     FUZZ_CHECK(files.temporary_files() <= (files.remove_error ? 1u : 0u));
