@@ -134,6 +134,7 @@ class CountingFileSystem final : public FileSystem {
       return 0;
     }
     int WriteAt(uint64_t, const void*, size_t) override { return 0; }
+    int Sync() override { return 0; }
     int Close() override { return 0; }
 
    private:

@@ -64,6 +64,7 @@ bool Conversion::Open() {
     Fail(CantOpenMessage(output_path_, err));
     return false;
   }
+  replaces_file_ = exists;
   if (exists) {
     switch (options_.existing_output.value_or(kind_.existing_output)) {
       case ExistingOutput::kReplace:
@@ -142,9 +143,13 @@ bool Conversion::Commit() {
     }
   }
   if (output_) {
-    // Closed before the user hears it is finished, so that a close that
-    // fails is reported instead.
-    int err = output_->Close();
+    // An earlier output is replaced only by one whose bytes are on the disk:
+    // otherwise a power cut soon after the rename could leave an empty file
+    // where a whole one was. Closed before the user hears it is finished,
+    // so that a close that fails is reported instead.
+    int err = replaces_file_ ? output_->Sync() : 0;
+    int closed = output_->Close();
+    if (err == 0) err = closed;
     output_.reset();
     if (err != 0) {
       Fail(IoFailureMessage("write", output_path_, err));

@@ -87,6 +87,7 @@ class Conversion {
   std::string input_path_;
   std::string output_path_;
   std::string temporary_path_;  // the output's name while it is written
+  bool replaces_file_ = false;  // an earlier output is at output_path_
   uint64_t input_size_ = 0;
   std::unique_ptr<InputFile> input_;
   std::unique_ptr<OutputFile> output_;

@@ -43,6 +43,8 @@ class OutputFile {
   virtual int Write(const void* data, size_t size, size_t* written) = 0;
   // Overwrites bytes at `offset` without moving the append position.
   virtual int WriteAt(uint64_t offset, const void* data, size_t size) = 0;
+  // Waits until what was written is on the disk.
+  virtual int Sync() = 0;
   virtual int Close() = 0;
 };
 

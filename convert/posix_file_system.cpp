@@ -92,6 +92,7 @@ class PosixOutputFile final : public OutputFile {
     return 0;
   }
 
+  int Sync() override { return ::fdatasync(fd_) == 0 ? 0 : errno; }
   int Close() override { return CloseOnce(&fd_); }
 
  private:

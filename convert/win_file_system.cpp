@@ -147,6 +147,7 @@ class WinOutputFile final : public OutputFile {
     return Seek(handle_, append_at);
   }
 
+  int Sync() override { return ::FlushFileBuffers(handle_) ? 0 : LastError(); }
   int Close() override { return CloseOnce(&handle_); }
 
  private:

@@ -302,6 +302,7 @@ TEST(FaultTest, AFailedRunLeavesTheEarlierOutputAndNoTemporaryFile) {
        Failed(Because("Can't read file a.DVR", EIO))},
       {false, [](auto& f) { f.size_error = EIO; }, Because("Can't read file a.DVR", EIO)},
       {false, [](auto& f) { f.close_error = EIO; }, Failed(Because("Can't write file a.WAV", EIO))},
+      {false, [](auto& f) { f.sync_error = EIO; }, Failed(Because("Can't write file a.WAV", EIO))},
       {false, [](auto& f) { f.input_close_error = EIO; },
        Failed(Because("Can't read file a.DVR", EIO))},
       {false, [](auto& f) { f.write_at_error = EIO; },

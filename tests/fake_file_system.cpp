@@ -54,6 +54,10 @@ class FakeOutputFile : public OutputFile {
     Put(offset, data, size);
     return 0;
   }
+  int Sync() override {
+    output_->synced = fs_->sync_error == 0;
+    return fs_->sync_error;
+  }
   int Close() override {
     output_->closed = true;
     return fs_->close_error;
@@ -63,6 +67,7 @@ class FakeOutputFile : public OutputFile {
   // Keeps what falls below keep_bytes, in one copy: the fuzz targets keep
   // every byte of outputs hundreds of times their input.
   void Put(uint64_t offset, const void* data, size_t size) {
+    output_->synced = false;
     if (offset >= fs_->keep_bytes) return;
     size_t keep = static_cast<size_t>(std::min<uint64_t>(size, fs_->keep_bytes - offset));
     if (keep == 0) return;

@@ -2,7 +2,7 @@
 // 3 GiB input costs nothing), outputs kept in memory or only counted, and
 // failures set up in advance: a write that fails past a size (putting the
 // bytes before it), a read error at an offset, an input that cannot be
-// measured, and a failing close, header patch, rename or removal.
+// measured, and a failing close, header patch, sync, rename or removal.
 #ifndef ONDAVO_TESTS_FAKE_FILE_SYSTEM_H_
 #define ONDAVO_TESTS_FAKE_FILE_SYSTEM_H_
 
@@ -21,6 +21,7 @@ namespace ondavo::testing {
 struct FakeOutput {
   std::vector<uint8_t> head;  // the first bytes, kept for reading back
   uint64_t size = 0;          // bytes on the fake disk
+  bool synced = false;        // since the last write
   bool closed = false;
 };
 
@@ -40,6 +41,7 @@ class FakeFileSystem : public FileSystem {
   int input_close_error = 0;
   int close_error = 0;     // of every output's Close
   int write_at_error = 0;  // of every WriteAt; nothing is written
+  int sync_error = 0;
   int rename_error = 0;
   int remove_error = 0;
   size_t keep_bytes = 4096;  // how much of each file to keep

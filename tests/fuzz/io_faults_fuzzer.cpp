@@ -2,9 +2,9 @@
 // by the first 8 bytes (the rest is the input file):
 //
 //   0     bit 0 encode (else decode), bit 1 an earlier output is there; then
-//         each bit one failure: measuring the input, closing the output,
-//         patching the header, renaming the output into place, closing the
-//         input, removing the unfinished output
+//         each bit one failure: measuring the input, syncing and closing
+//         the output, patching the header, renaming the output into place,
+//         closing the input, removing the unfinished output
 //   1-3   bytes the disk takes, little-endian; FFFFFF for no limit
 //   4-5   input offset whose read fails, little-endian; FFFF for none
 //   6, 7  which errno the write, and the other failures, give
@@ -14,9 +14,10 @@
 // after a warning if the last frame was cut short. A finished run leaves
 // exactly the right output: a WAV of the file's whole frames as the codec
 // decodes them (each from a heap block of exactly its length) under a header
-// stating them, or the records the codec gives each block. A failed one
-// leaves the earlier output as it was, or none, and no unfinished file
-// unless its removal failed.
+// stating them, or the records the codec gives each block, on the disk
+// before it replaces an earlier output. A failed one leaves the earlier
+// output as it was, or none, and no unfinished file unless its removal
+// failed.
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
@@ -89,7 +90,7 @@ void CheckRun(const uint8_t* plan, const uint8_t* file, size_t size) {
   files.write_error = kWriteErrors[plan[6] & 3];
   files.read_error_at = read_at == 0xFFFF ? UINT64_MAX : read_at;
   files.size_error = fails(4);
-  files.close_error = fails(8);
+  files.close_error = files.sync_error = fails(8);
   files.write_at_error = fails(16);
   files.rename_error = fails(32);
   files.input_close_error = fails(64);
@@ -133,6 +134,7 @@ void CheckRun(const uint8_t* plan, const uint8_t* file, size_t size) {
   FUZZ_CHECK(files.temporary_files() == 0);
   const testing::FakeOutput& out = files.output(output);
   FUZZ_CHECK(out.closed && out.size == length && out.head.size() == length);
+  FUZZ_CHECK(out.synced || !earlier);  // a power cut must not empty the earlier output
   FUZZ_CHECK(std::equal(body.begin(), body.end(), out.head.end() - body.size()));
   if (!encode) {
     const uint32_t rate = file[8] | file[9] << 8;
