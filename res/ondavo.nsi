@@ -22,6 +22,7 @@ SetCompressor /SOLID lzma
 
 !include MUI2.nsh
 !include LogicLib.nsh
+!include FileFunc.nsh
 
 Name "Ondavo"
 OutFile "${OUTFILE}"
@@ -74,6 +75,9 @@ Section "Ondavo"
   WriteRegStr HKLM "${UNINST_KEY}" "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S'
   WriteRegDWORD HKLM "${UNINST_KEY}" "NoModify" 1
   WriteRegDWORD HKLM "${UNINST_KEY}" "NoRepair" 1
+  ; In KB, for the size Installed apps shows.
+  ${GetSize} "$INSTDIR" "/M=* /S=0K /G=0" $0 $1 $2
+  WriteRegDWORD HKLM "${UNINST_KEY}" "EstimatedSize" $0
 
   ; .DVR opens in the window. A type another program had is noted, so that
   ; the uninstaller can give it back; an update keeps the first note.
