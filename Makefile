@@ -2,7 +2,7 @@
 # recording, `make check` runs the test suites, `make test` the whole gate,
 # `make bench` measures, `make windows` builds the 32-bit Windows programs,
 # `make dist-windows` their installer and portable zip, `make test-windows`
-# runs the test suites on them under Wine.
+# runs the test suites on them and tests the installer under Wine.
 # Each one first installs whatever Debian packages it is missing
 # (scripts/bootstrap, scripts/bootstrap-windows), so a new machine needs
 # nothing else, and pays only for what it runs.
@@ -85,12 +85,15 @@ dist-windows: windows
 # The test suites built for Windows and run under Wine, the window's on Xvfb:
 # ctest lists and runs each test program through scripts/wine-run. The tests
 # go into $(WINDOWS_BUILD) itself, as `make check` adds them to $(BUILD), so
-# the programs are compiled once. One test by name, as for `make check`:
+# the programs are compiled once. The installer is built too, and tested in
+# a scratch Wine prefix (the ctest dist.installer, scripts/test-installer).
+# One test by name, as for `make check`:
 #   make test-windows TESTS='-R CliCodecTest'
 test-windows: windows
 	cmake -S . -B $(WINDOWS_BUILD) -DONDAVO_BUILD_TESTS=ON \
 	  -DCMAKE_CROSSCOMPILING_EMULATOR=$(CURDIR)/scripts/wine-run
 	cmake --build $(WINDOWS_BUILD) -j $(JOBS)
+	cmake --build $(WINDOWS_BUILD) --target dist
 	cd $(WINDOWS_BUILD) && $(XVFB) ctest --output-on-failure -j $(JOBS) $(TESTS)
 
 format:

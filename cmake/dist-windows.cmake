@@ -41,3 +41,10 @@ add_custom_command(
   COMMENT "Packing ${ondavo_dist_name}-setup.exe and ${ondavo_dist_name}-windows.zip"
   VERBATIM)
 add_custom_target(dist DEPENDS ${ondavo_setup} ${ondavo_zip})
+
+# `make test-windows` builds `dist` before it runs the tests.
+if(ONDAVO_BUILD_TESTS)
+  add_test(NAME dist.installer
+           COMMAND ${PROJECT_SOURCE_DIR}/scripts/test-installer ${PROJECT_BINARY_DIR})
+  set_tests_properties(dist.installer PROPERTIES TIMEOUT 300)
+endif()
