@@ -1,7 +1,8 @@
 # The front door: `make run` builds the programs and converts the bundled
 # recording, `make check` runs the test suites, `make test` the whole gate,
 # `make bench` measures, `make windows` builds the 32-bit Windows programs,
-# `make test-windows` runs the test suites on them under Wine.
+# `make dist-windows` their installer and portable zip, `make test-windows`
+# runs the test suites on them and tests the installer under Wine.
 # Each one first installs whatever Debian packages it is missing
 # (scripts/bootstrap, scripts/bootstrap-windows), so a new machine needs
 # nothing else, and pays only for what it runs.
@@ -15,7 +16,8 @@ PROGRAMS = ondavo ondavo-cli vek-codec Vek
 # no display; with tests ending and starting side by side, that happened.
 XVFB = xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" env GSETTINGS_BACKEND=memory
 
-.PHONY: all programs build run check test bench install clean format windows test-windows
+.PHONY: all programs build run check test bench install clean format windows dist-windows \
+  test-windows
 
 all: build
 
@@ -75,15 +77,23 @@ windows:
 	fi
 	cmake --build $(WINDOWS_BUILD) -j $(JOBS) --target $(PROGRAMS)
 
+# The installer $(WINDOWS_BUILD)/dist/Ondavo-VERSION-setup.exe (NSIS,
+# res/ondavo.nsi) and the portable Ondavo-VERSION-windows.zip beside it.
+dist-windows: windows
+	cmake --build $(WINDOWS_BUILD) --target dist
+
 # The test suites built for Windows and run under Wine, the window's on Xvfb:
 # ctest lists and runs each test program through scripts/wine-run. The tests
 # go into $(WINDOWS_BUILD) itself, as `make check` adds them to $(BUILD), so
-# the programs are compiled once. One test by name, as for `make check`:
+# the programs are compiled once. The installer is built too, and tested in
+# a scratch Wine prefix (the ctest dist.installer, scripts/test-installer).
+# One test by name, as for `make check`:
 #   make test-windows TESTS='-R CliCodecTest'
 test-windows: windows
 	cmake -S . -B $(WINDOWS_BUILD) -DONDAVO_BUILD_TESTS=ON \
 	  -DCMAKE_CROSSCOMPILING_EMULATOR=$(CURDIR)/scripts/wine-run
 	cmake --build $(WINDOWS_BUILD) -j $(JOBS)
+	cmake --build $(WINDOWS_BUILD) --target dist
 	cd $(WINDOWS_BUILD) && $(XVFB) ctest --output-on-failure -j $(JOBS) $(TESTS)
 
 format:
