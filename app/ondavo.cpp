@@ -2,8 +2,14 @@
 
 #include <wx/filename.h>
 
+#ifdef __WXMSW__
+#include <windows.h>
+#endif
+
+#include <algorithm>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "ondavo_version.h"
 #include "ondavodlg.h"
@@ -52,8 +58,41 @@ bool COndavoApp::StartUp(const wxArrayString& files) {
   return false;
 }
 
+#ifdef __WXMSW__
+namespace {
+
+// Windows enters through the toolkit's own main, so --help and --version are
+// answered here, in the console the program was started from: a windowed
+// program has none of its own, and its output would otherwise go nowhere.
+std::optional<int> AnswerOnWindows(int argc, const wxCmdLineArgsArray& argv) {
+  std::vector<std::string> args;
+  for (int i = 0; i < argc; ++i) args.push_back(argv[i].utf8_string());
+  if (std::none_of(args.begin() + 1, args.end(), [](const std::string& arg) {
+        return arg == "--help" || arg == "-h" || arg == "--version";
+      })) {
+    return std::nullopt;
+  }
+  if (::GetStdHandle(STD_OUTPUT_HANDLE) == nullptr && ::AttachConsole(ATTACH_PARENT_PROCESS)) {
+    std::freopen("CONOUT$", "w", stdout);
+  }
+  std::vector<char*> pointers;
+  for (std::string& arg : args) pointers.push_back(arg.data());
+  std::optional<int> status = AnswerWithoutWindow(argc, pointers.data());
+  std::fflush(stdout);
+  return status;
+}
+
+}  // namespace
+#endif
+
 // The toolkit has taken its own options out of argv by now.
 bool COndavoApp::OnInit() {
+#ifdef __WXMSW__
+  if (std::optional<int> status = AnswerOnWindows(argc, argv)) {
+    exit_code_ = *status;
+    return true;
+  }
+#endif
   // A signal that ends the program first removes the output it was writing.
   ondavo::EndOnSignals();
   wxArrayString files;
