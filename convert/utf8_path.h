@@ -1,8 +1,8 @@
 // Paths inside the program are std::string: UTF-8 on Windows, whatever the
 // file names' bytes are on POSIX systems. These convert them where they
 // meet the system. On Windows a std::filesystem::path made from a
-// std::string, and its string(), use the ANSI code page, in which most of
-// the world's names have no spelling.
+// std::string reads it in the C library's multibyte encoding (the ANSI code
+// page, or narrower), in which most of the world's names have no spelling.
 #ifndef ONDAVO_CONVERT_UTF8_PATH_H_
 #define ONDAVO_CONVERT_UTF8_PATH_H_
 
