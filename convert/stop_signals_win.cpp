@@ -13,8 +13,9 @@ namespace ondavo {
 
 namespace {
 
-// Wide already, for the handler: it runs as the program ends.
-wchar_t g_unfinished[32768 + 8];
+// Wide already, for the handler, which runs as the program ends; room for
+// the longest path Windows takes (32767 characters, "\\?\" form).
+wchar_t g_unfinished[32768];
 volatile LONG g_has_unfinished = 0;
 
 volatile std::sig_atomic_t* g_stop = nullptr;
