@@ -4,14 +4,28 @@
 
 #include "ondavodlg.h"
 
+// The conversion's paths are UTF-8 on Windows: said here, not left to
+// wxConvFileName, which has been the C library's multibyte encoding there in
+// some wxWidgets versions. Elsewhere they are the file names' own bytes.
+namespace {
+#ifdef __WXMSW__
+const wxMBConv& PathConversion() {
+  return wxConvUTF8;
+}
+#else
+const wxMBConv& PathConversion() {
+  return *wxConvFileName;
+}
+#endif
+}  // namespace
+
 std::string FileSystemText(const wxString& text) {
-  // fn_str() itself, except on Windows, where fn_str() is wide.
-  wxCharBuffer bytes = text.mb_str(*wxConvFileName);
+  wxCharBuffer bytes = text.mb_str(PathConversion());
   return std::string(bytes.data(), bytes.length());
 }
 
 wxString TextFromFileSystem(const std::string& bytes) {
-  wxString text(bytes.c_str(), *wxConvFileName);
+  wxString text(bytes.c_str(), PathConversion());
   // A name that is not in the file system's encoding still shows, if garbled.
   if (text.empty() && !bytes.empty()) text = wxString::From8BitData(bytes.c_str());
   return text;

@@ -18,6 +18,7 @@
 #include "output_claims.h"
 #include "output_name.h"
 #include "terminal_host.h"
+#include "utf8_path.h"
 #include "worker_pool.h"
 
 namespace ondavo {
@@ -49,7 +50,7 @@ MessageKind RunOne(const Job& job, const BatchOptions& options, std::FILE* out, 
                    bool show_progress, bool show_counts) {
   if (!job.output_folder.empty()) {
     std::error_code error;
-    fs::create_directories(job.output_folder, error);
+    fs::create_directories(PathFromUtf8(job.output_folder), error);
     if (error) {
       std::fprintf(err, "Can't create folder %s (%s)\n", job.output_folder.c_str(),
                    error.message().c_str());
@@ -68,7 +69,8 @@ MessageKind RunOne(const Job& job, const BatchOptions& options, std::FILE* out, 
   if (outcome == MessageKind::kFinished && options.keep_time) {
     std::string output = OutputPathFor(job.input, options.output_extension, job.output_folder);
     std::error_code error;
-    fs::last_write_time(output, fs::last_write_time(job.input, error), error);
+    fs::last_write_time(PathFromUtf8(output), fs::last_write_time(PathFromUtf8(job.input), error),
+                        error);
     if (error) {
       std::fprintf(err, "Can't set the time of file %s (%s)\n", output.c_str(),
                    error.message().c_str());

@@ -7,6 +7,7 @@
 #include <system_error>
 
 #include "output_claims.h"
+#include "utf8_path.h"
 
 namespace ondavo {
 
@@ -21,7 +22,7 @@ bool EndsWith(const std::string& text, const std::string& suffix) {
 
 std::string FolderFor(const JobListOptions& options, const fs::path& relative_folder) {
   if (options.output_root.empty()) return {};
-  return (fs::path(options.output_root) / relative_folder).lexically_normal().string();
+  return Utf8FromPath((PathFromUtf8(options.output_root) / relative_folder).lexically_normal());
 }
 
 std::string Lower(std::string text) {
@@ -34,14 +35,16 @@ void AddFolder(const std::string& root, const JobListOptions& options, std::vect
   std::vector<fs::path> found;
   std::vector<std::string> other_case;  // a.dvr: the command takes only .DVR
   std::error_code error;
-  fs::recursive_directory_iterator it(root, fs::directory_options::skip_permission_denied, error);
+  const fs::path root_path = PathFromUtf8(root);
+  fs::recursive_directory_iterator it(root_path, fs::directory_options::skip_permission_denied,
+                                      error);
   for (; !error && it != fs::recursive_directory_iterator(); it.increment(error)) {
     if (!it->is_regular_file()) continue;
-    const std::string name = it->path().filename().string();
+    const std::string name = Utf8FromPath(it->path().filename());
     if (EndsWith(name, options.extension)) {
       found.push_back(it->path());
     } else if (EndsWith(Lower(name), Lower(options.extension))) {
-      other_case.push_back(it->path().string());
+      other_case.push_back(Utf8FromPath(it->path()));
     }
   }
   if (error) {
@@ -58,8 +61,8 @@ void AddFolder(const std::string& root, const JobListOptions& options, std::vect
   }
   std::sort(found.begin(), found.end());
   for (const fs::path& path : found) {
-    fs::path relative = path.parent_path().lexically_relative(root);
-    jobs->push_back({path.string(), FolderFor(options, relative)});
+    fs::path relative = path.parent_path().lexically_relative(root_path);
+    jobs->push_back({Utf8FromPath(path), FolderFor(options, relative)});
   }
 }
 
@@ -70,7 +73,7 @@ std::vector<Job> ListJobs(const std::vector<std::string>& paths, const JobListOp
   std::vector<Job> found;
   for (const std::string& path : paths) {
     std::error_code error;
-    if (options.recursive && fs::is_directory(path, error)) {
+    if (options.recursive && fs::is_directory(PathFromUtf8(path), error)) {
       AddFolder(path, options, &found, problems, notes);
     } else {
       found.push_back({path, FolderFor(options, {})});

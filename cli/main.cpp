@@ -6,6 +6,12 @@
 // Exit status: 0 when every file finished (or was skipped), 1 when any
 // failed, 2 for a usage error or a path the command refuses, 128 + the
 // signal's number after a signal that stops the run (130 for Ctrl-C).
+#ifdef _WIN32
+#include <windows.h>
+// After windows.h, which it needs.
+#include <shellapi.h>
+#endif
+
 #include <CLI/CLI.hpp>
 #include <csignal>
 #include <cstdio>
@@ -19,6 +25,7 @@
 #include "job_list.h"
 #include "ondavo_version.h"
 #include "stop_signals.h"
+#include "utf8_path.h"
 
 namespace {
 
@@ -39,6 +46,43 @@ void InstallSignalHandlers() {
 #endif
   ondavo::StopOnSignals(&g_stop_request, &g_stop_from_terminal);
 }
+
+// The arguments as given, in UTF-8 on Windows: its argv is in the ANSI code
+// page, which cannot spell most names.
+std::vector<std::string> Arguments([[maybe_unused]] int argc, [[maybe_unused]] char** argv) {
+#ifdef _WIN32
+  int count = 0;
+  wchar_t** wide = ::CommandLineToArgvW(::GetCommandLineW(), &count);
+  if (wide == nullptr) return {};
+  std::vector<std::string> args;
+  for (int i = 0; i < count; ++i) args.push_back(ondavo::Utf8FromWide(wide[i]));
+  ::LocalFree(wide);
+  return args;
+#else
+  return std::vector<std::string>(argv, argv + argc);
+#endif
+}
+
+#ifdef _WIN32
+// The messages are UTF-8; a console shows them so only in that code page,
+// which is the console's own setting, so it is put back at the end.
+class ConsoleInUtf8 {
+ public:
+  ConsoleInUtf8() {
+    DWORD mode;
+    for (DWORD stream : {STD_OUTPUT_HANDLE, STD_ERROR_HANDLE}) {
+      if (::GetConsoleMode(::GetStdHandle(stream), &mode)) before_ = ::GetConsoleOutputCP();
+    }
+    if (before_ != 0) ::SetConsoleOutputCP(CP_UTF8);
+  }
+  ~ConsoleInUtf8() {
+    if (before_ != 0) ::SetConsoleOutputCP(before_);
+  }
+
+ private:
+  UINT before_ = 0;
+};
+#endif
 
 struct Settings {
   std::vector<std::string> paths;
@@ -80,6 +124,9 @@ CLI::App* AddCommand(CLI::App& app, const char* name, const char* about, const c
 
 int main(int argc, char** argv) {
   InstallSignalHandlers();
+#ifdef _WIN32
+  ConsoleInUtf8 console;
+#endif
 
   CLI::App app{
       "Converts coded voice recordings (.DVR) into WAV files, and raw PCM into coded "
@@ -110,8 +157,15 @@ int main(int argc, char** argv) {
       "error or a refused path, 130 after Ctrl-C.\nThe codec library (" +
       std::string(ondavo::kCodecLibraryName) +
       ") is found through LD_LIBRARY_PATH, the program's own lib/ folder and the system.");
+  std::vector<std::string> args = Arguments(argc, argv);
+  if (args.empty()) {
+    std::fprintf(stderr, "ondavo-cli: can't read the command line\n");
+    return kExitUsage;
+  }
+  std::vector<char*> arg_pointers;
+  for (std::string& arg : args) arg_pointers.push_back(arg.data());
   try {
-    app.parse(argc, argv);
+    app.parse(static_cast<int>(arg_pointers.size()), arg_pointers.data());
   } catch (const CLI::ParseError& e) {
     return app.exit(e) == 0 ? kExitFinished : kExitUsage;
   }

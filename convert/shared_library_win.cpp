@@ -1,6 +1,9 @@
 #include <windows.h>
 
+#include <iterator>
+
 #include "shared_library.h"
+#include "utf8_path.h"
 
 namespace ondavo {
 
@@ -12,15 +15,18 @@ LibraryHandle LoadSharedLibrary(const std::string& name, std::string* error) {
   // name. Libraries that load later, the codec's own included, keep clear
   // of it too.
   ::SetDllDirectoryW(L"");
-  HMODULE module = ::LoadLibraryExA(
-      name.c_str(), nullptr, LOAD_LIBRARY_SEARCH_APPLICATION_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32);
+  const std::wstring wide_name = WideFromUtf8(name);
+  HMODULE module =
+      ::LoadLibraryExW(wide_name.c_str(), nullptr,
+                       LOAD_LIBRARY_SEARCH_APPLICATION_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32);
   if (module == nullptr) {
     DWORD code = ::GetLastError();
-    char text[512] = {};
-    DWORD length = ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                                    nullptr, code, 0, text, sizeof text, nullptr);
-    while (length > 0 && (text[length - 1] == '\n' || text[length - 1] == '\r')) --length;
-    *error = length > 0 ? std::string(text, length) : "error " + std::to_string(code);
+    // Wide, as the system's wording may need more than the ANSI code page.
+    wchar_t text[512] = {};
+    DWORD length = ::FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                    nullptr, code, 0, text, std::size(text), nullptr);
+    while (length > 0 && (text[length - 1] == L'\n' || text[length - 1] == L'\r')) --length;
+    *error = length > 0 ? Utf8FromWide({text, length}) : "error " + std::to_string(code);
   }
   return module;
 }

@@ -4,22 +4,25 @@
 // program ends whatever the handler does.
 #include <windows.h>
 
-#include <cstring>
+#include <string>
 
 #include "stop_signals.h"
+#include "utf8_path.h"
 
 namespace ondavo {
 
 namespace {
 
-char g_unfinished[MAX_PATH * 4];
+// Wide already, for the handler, which runs as the program ends; room for
+// the longest path Windows takes (32767 characters, "\\?\" form).
+wchar_t g_unfinished[32768];
 volatile LONG g_has_unfinished = 0;
 
 volatile std::sig_atomic_t* g_stop = nullptr;
 volatile std::sig_atomic_t* g_from_terminal = nullptr;
 
 void RemoveUnfinished() {
-  if (g_has_unfinished) ::DeleteFileA(g_unfinished);
+  if (g_has_unfinished) ::DeleteFileW(g_unfinished);
 }
 
 BOOL WINAPI OnControlEvent(DWORD event) {
@@ -47,8 +50,11 @@ void EndOnSignals() {
 
 void SetUnfinishedFile(const char* path) {
   g_has_unfinished = 0;
-  if (path == nullptr || std::strlen(path) >= sizeof g_unfinished) return;
-  std::strcpy(g_unfinished, path);
+  if (path == nullptr) return;
+  const std::wstring wide = SystemPath(path);
+  if (wide.size() >= std::size(g_unfinished)) return;
+  wide.copy(g_unfinished, wide.size());
+  g_unfinished[wide.size()] = L'\0';
   g_has_unfinished = 1;
 }
 

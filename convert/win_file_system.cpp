@@ -2,6 +2,8 @@
 // (BufferedReader, BufferedWriter), so each call here is one system call.
 // Windows' error codes are turned into the errno values the rest of the
 // core reports, so a full disk reads "No space left on device" everywhere.
+// Paths come in UTF-8 and go to the wide APIs (SystemPath), so that any name
+// opens, however long.
 #include <windows.h>
 
 #include <algorithm>
@@ -10,6 +12,7 @@
 
 #include "file_system.h"
 #include "stop_signals.h"
+#include "utf8_path.h"
 
 namespace ondavo {
 namespace {
@@ -155,22 +158,23 @@ class WinOutputFile final : public OutputFile {
 };
 
 int Open(const std::string& path, DWORD access, DWORD share, DWORD disposition, HANDLE* handle) {
-  *handle = ::CreateFileA(path.c_str(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL,
+  const std::wstring wide = SystemPath(path);  // freed only after GetLastError
+  *handle = ::CreateFileW(wide.c_str(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL,
                           nullptr);
   return *handle == INVALID_HANDLE_VALUE ? LastError() : 0;
 }
 
 bool IsFolder(const std::string& path) {
-  DWORD attributes = ::GetFileAttributesA(path.c_str());
+  DWORD attributes = ::GetFileAttributesW(SystemPath(path).c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 // The volume and file index that name a file, whatever path reached it.
 bool FileIdentity(const std::string& path, BY_HANDLE_FILE_INFORMATION* info) {
   // Backup semantics let folders be opened too; no access is asked for.
-  HANDLE handle =
-      ::CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  HANDLE handle = ::CreateFileW(SystemPath(path).c_str(), 0,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return false;
   bool known = ::GetFileInformationByHandle(handle, info) != 0;
   ::CloseHandle(handle);
@@ -197,7 +201,8 @@ class WinFileSystem final : public FileSystem {
   }
 
   int CheckOutputName(const std::string& path, bool* exists) override {
-    DWORD attributes = ::GetFileAttributesA(path.c_str());
+    const std::wstring wide = SystemPath(path);  // freed only after GetLastError
+    DWORD attributes = ::GetFileAttributesW(wide.c_str());
     *exists = attributes != INVALID_FILE_ATTRIBUTES;
     if (!*exists) {
       int err = LastError();
@@ -231,13 +236,16 @@ class WinFileSystem final : public FileSystem {
   }
 
   int Rename(const std::string& from, const std::string& to) override {
-    int err = ::MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) ? 0 : LastError();
+    int err =
+        ::MoveFileExW(SystemPath(from).c_str(), SystemPath(to).c_str(), MOVEFILE_REPLACE_EXISTING)
+            ? 0
+            : LastError();
     SetUnfinishedFile(err == 0 ? nullptr : from.c_str());
     return err;
   }
 
   int Remove(const std::string& path) override {
-    int err = ::DeleteFileA(path.c_str()) ? 0 : LastError();
+    int err = ::DeleteFileW(SystemPath(path).c_str()) ? 0 : LastError();
     SetUnfinishedFile(nullptr);
     return err == ENOENT ? 0 : err;
   }

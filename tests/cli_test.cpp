@@ -37,19 +37,20 @@ bool WaitForTemporaryFile(const TempDir& dir) {
   return false;
 }
 
+// Names in any script, on Windows too, where they are beyond the ANSI code page.
 TEST(CliTest, DecodesEachFileAndReportsOnStandardOutput) {
   TempDir dir;
-  WriteBytes(dir / "a.DVR", DvrFile(8000, Frames(600, 0xE0)));
-  WriteBytes(dir / "b.DVR", DvrFile(11025, Frames(1, 0xE0)));
-  ProgramResult run = RunProgram(Cli({"decode", dir / "a.DVR", dir / "b.DVR"}));
+  const std::string a = dir / "Besprechung Müller", b = dir / "会议";
+  WriteBytes(a + ".DVR", DvrFile(8000, Frames(600, 0xE0)));
+  WriteBytes(b + ".DVR", DvrFile(11025, Frames(1, 0xE0)));
+  ProgramResult run = RunProgram(Cli({"decode", a + ".DVR", b + ".DVR"}));
   EXPECT_EQ(run.status, 0) << run.err;
-  EXPECT_EQ(run.out,
-            "256 frames\r512 frames\r" + Finished(dir / "a.WAV") + Finished(dir / "b.WAV"));
+  EXPECT_EQ(run.out, "256 frames\r512 frames\r" + Finished(a + ".WAV") + Finished(b + ".WAV"));
   EXPECT_EQ(run.err, "2 converted, 0 skipped, 0 failed\n");
-  EXPECT_EQ(ReadBytes(dir / "a.WAV").size(), WavSize(600));
-  EXPECT_EQ(Le32(ReadBytes(dir / "b.WAV"), 24), 11025u);
+  EXPECT_EQ(ReadBytes(a + ".WAV").size(), WavSize(600));
+  EXPECT_EQ(Le32(ReadBytes(b + ".WAV"), 24), 11025u);
   // Quiet, a run that goes well says nothing at all.
-  ProgramResult quiet = RunProgram(Cli({"decode", dir / "a.DVR", "-q", dir / "b.DVR"}));
+  ProgramResult quiet = RunProgram(Cli({"decode", a + ".DVR", "-q", b + ".DVR"}));
   EXPECT_EQ(quiet.status, 0) << quiet.err;
   EXPECT_EQ(quiet.out + quiet.err, "");
 }
@@ -81,15 +82,15 @@ TEST(CliTest, ExitStatusSaysHowTheRunWent) {
   for (const auto& args : usage_errors) EXPECT_EQ(RunProgram(Cli(args)).status, 2);
 }
 
-// A recorder's card: two folders of recordings and a file to be ignored.
+// A recorder's card: recordings in two folders, some named beyond ASCII, and a text file.
 class CardTest : public ::testing::Test {
  protected:
   void SetUp() override {
     fs::create_directories(dir_ / "card/day1");
-    fs::create_directories(dir_ / "card/day2/late");
+    fs::create_directories(PathFromUtf8(dir_ / "card/day2/spät"));
     WriteBytes(dir_ / "card/day1/a.DVR", DvrFile(8000, Frames(3, 0xE1)));
-    WriteBytes(dir_ / "card/day2/b.DVR", DvrFile(8000, Frames(4, 0xE2)));
-    WriteBytes(dir_ / "card/day2/late/c.DVR", DvrFile(8000, Frames(5, 0xE3)));
+    WriteBytes(dir_ / "card/day2/Besprechung Müller.DVR", DvrFile(8000, Frames(4, 0xE2)));
+    WriteBytes(dir_ / "card/day2/spät/会议.DVR", DvrFile(8000, Frames(5, 0xE3)));
     WriteBytes(dir_ / "card/day2/notes.txt", {'h', 'i'});
   }
   TempDir dir_;
@@ -105,16 +106,16 @@ TEST_F(CardTest, RecursesIntoFoldersSerialOrParallelAlike) {
   ProgramResult serial =
       RunProgram(Cli({"decode", "-q", "-r", "--keep-time", "-o", dir_ / "serial", dir_ / "card"}));
   ProgramResult parallel =
-      RunProgram(Cli({"decode", "-r", "-j", "3", "-o", dir_ / "parallel", dir_ / "card"}));
+      RunProgram(Cli({"decode", "-r", "-j", "2", "-o", dir_ / "parallel Ü", dir_ / "card"}));
   EXPECT_EQ(serial.status, 0) << serial.err;
   EXPECT_EQ(parallel.status, 0) << parallel.err;
   const std::pair<std::string, int> outputs[] = {
-      {"day1/a.WAV", 3}, {"day2/b.WAV", 4}, {"day2/late/c.WAV", 5}};
+      {"day1/a.WAV", 3}, {"day2/Besprechung Müller.WAV", 4}, {"day2/spät/会议.WAV", 5}};
   for (const auto& [name, frames] : outputs) {
     EXPECT_EQ(ReadBytes(dir_ / ("serial/" + name)).size(), WavSize(frames)) << name;
-    EXPECT_EQ(ReadBytes(dir_ / ("serial/" + name)), ReadBytes(dir_ / ("parallel/" + name)));
+    EXPECT_EQ(ReadBytes(dir_ / ("serial/" + name)), ReadBytes(dir_ / ("parallel Ü/" + name)));
     // Each file's finish message stands whole on its own lines.
-    EXPECT_NE(parallel.out.find(Finished(dir_ / ("parallel/" + name))), std::string::npos);
+    EXPECT_NE(parallel.out.find(Finished(dir_ / ("parallel Ü/" + name))), std::string::npos);
   }
   EXPECT_EQ(parallel.err, "3 converted, 0 skipped, 0 failed\n");
   EXPECT_FALSE(fs::exists(dir_ / "card/day1/a.WAV"));
@@ -123,14 +124,14 @@ TEST_F(CardTest, RecursesIntoFoldersSerialOrParallelAlike) {
 
 TEST_F(CardTest, NoClobberSkipsExistingOutputsSerialOrParallel) {
   for (const char* jobs : {"1", "2"}) {
-    WriteBytes(dir_ / "card/day2/b.WAV", {'k', 'e', 'e', 'p'});
+    WriteBytes(dir_ / "card/day2/Besprechung Müller.WAV", {'k', 'e', 'e', 'p'});
     fs::remove(dir_ / "card/day1/a.WAV");
-    fs::remove(dir_ / "card/day2/late/c.WAV");
+    fs::remove(PathFromUtf8(dir_ / "card/day2/spät/会议.WAV"));
     ProgramResult run = RunProgram(Cli({"decode", "-n", "-r", "-j", jobs, dir_ / "card"}));
     EXPECT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(ReadBytes(dir_ / "card/day2/b.WAV"), (std::vector<uint8_t>{'k', 'e', 'e', 'p'}));
-    EXPECT_NE(run.err.find("File " + dir_ / "card/day2/b.WAV" + " exists; not replaced\n"),
-              std::string::npos);
+    const std::string kept = dir_ / "card/day2/Besprechung Müller.WAV";
+    EXPECT_EQ(ReadBytes(kept), (std::vector<uint8_t>{'k', 'e', 'e', 'p'}));
+    EXPECT_NE(run.err.find("File " + kept + " exists; not replaced\n"), std::string::npos);
     EXPECT_NE(run.err.find("2 converted, 1 skipped, 0 failed\n"), std::string::npos) << jobs;
   }
 }

@@ -272,9 +272,9 @@ TEST_F(VekTool, PackAndUnpackGiveTheLibrarysBytes) {
   const Records records = EncodeRecords(speech);
   std::string coded;
   for (const auto& record : records) coded.append(record.begin(), record.end());
-  WriteText(Path("in.rec"), coded);
-  ASSERT_EQ(Tool({"unpack", Path("in.rec"), Path("out.pcm")}).first, 0);
-  EXPECT_TRUE(ReadText(Path("out.pcm")) == AsBytes(DecodeRecords(records)));
+  WriteText(Path("会议.rec"), coded);  // names beyond ASCII, on Windows too
+  ASSERT_EQ(Tool({"unpack", Path("会议.rec"), Path("Besprechung Müller.pcm")}).first, 0);
+  EXPECT_TRUE(ReadText(Path("Besprechung Müller.pcm")) == AsBytes(DecodeRecords(records)));
 }
 
 // Speech, 50 frames of zeros, 100 of quiet steady noise, speech again.

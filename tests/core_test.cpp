@@ -229,6 +229,9 @@ TEST(FormatTest, FrameLengthsAndOutputNames) {
       {"rec.2007/a.b.DVR", "WAV", "out", "out/a.WAV"},
       {"a.DVR", "WAV", "out/", "out/a.WAV"},
       {long_folder + "/" + long_name + ".DVR", "WAV", "", long_folder + "/" + long_name + ".WAV"},
+#ifdef _WIN32
+      {"C:\\rec.2007\\a.b.DVR", "WAV", "D:\\out\\", "D:\\out\\a.WAV"},
+#endif
   };
   for (const auto& [input, extension, folder, output] : cases) {
     EXPECT_EQ(OutputPathFor(input, extension, folder), output);

@@ -43,20 +43,21 @@ TempDir::~TempDir() {
 std::vector<std::string> TempDir::Names() const {
   std::vector<std::string> names;
   for (auto& entry : fs::recursive_directory_iterator(path_)) {
-    names.push_back(entry.path().lexically_relative(path_).generic_string());
+    const std::u8string name = entry.path().lexically_relative(path_).generic_u8string();
+    names.emplace_back(name.begin(), name.end());
   }
   std::sort(names.begin(), names.end());
   return names;
 }
 
 std::vector<uint8_t> ReadBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(PathFromUtf8(path), std::ios::binary);
   if (!in) throw std::runtime_error("can't read " + path);
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  std::ofstream out(PathFromUtf8(path), std::ios::binary | std::ios::trunc);
   out.write(reinterpret_cast<const char*>(bytes.data()),
             static_cast<std::streamsize>(bytes.size()));
   if (!out.flush()) throw std::runtime_error("can't write " + path);
@@ -110,14 +111,14 @@ void PrintTo(const Message& message, std::ostream* out) {
 
 RunningProgram::RunningProgram(const Program& program) {
   std::wstring line;
-  for (const std::string& arg : program.args) line += L"\"" + fs::path(arg).wstring() + L"\" ";
+  for (const std::string& arg : program.args) line += L"\"" + WideFromUtf8(arg) + L"\" ";
   // The tests' own environment, and the program's settings after it.
   std::wstring environment;
   wchar_t* own = ::GetEnvironmentStringsW();
   for (const wchar_t* p = own; *p != 0; p += wcslen(p) + 1) environment.append(p).push_back(0);
   ::FreeEnvironmentStringsW(own);
   for (const std::string& setting : program.env)
-    environment.append(fs::path(setting).wstring()).push_back(0);
+    environment.append(WideFromUtf8(setting)).push_back(0);
   environment.push_back(0);
   SECURITY_ATTRIBUTES inherited = {sizeof inherited, nullptr, TRUE};
   auto open = [&](const fs::path& path, DWORD access, DWORD how) {
@@ -131,7 +132,7 @@ RunningProgram::RunningProgram(const Program& program) {
   startup.hStdOutput = open(output_.path() / "out", GENERIC_WRITE, CREATE_ALWAYS);
   startup.hStdError = open(output_.path() / "err", GENERIC_WRITE, CREATE_ALWAYS);
   PROCESS_INFORMATION process = {};
-  std::wstring folder = fs::path(program.folder).wstring();
+  std::wstring folder = WideFromUtf8(program.folder);
   // A process group of its own, for Signal's Ctrl-Break.
   if (::CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE,
                        CREATE_NEW_PROCESS_GROUP | CREATE_UNICODE_ENVIRONMENT, environment.data(),

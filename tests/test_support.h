@@ -13,6 +13,7 @@
 
 #include "codec_binding.h"
 #include "conversion_host.h"
+#include "utf8_path.h"
 
 namespace ondavo::testing {
 
@@ -23,9 +24,9 @@ class TempDir {
   TempDir();
   ~TempDir();
   const std::filesystem::path& path() const { return path_; }
-  // A path in it; on Windows with '\\' throughout.
+  // A path in it, in UTF-8 as the programs take it; on Windows with '\\' throughout.
   std::string operator/(const std::string& name) const {
-    return (path_ / name).make_preferred().string();
+    return Utf8FromPath((path_ / PathFromUtf8(name)).make_preferred());
   }
   // The names in the folder and below it, sorted, relative to it, with '/'.
   std::vector<std::string> Names() const;

@@ -12,7 +12,10 @@
 #include <system_error>
 
 #ifdef _WIN32
+#include <fcntl.h>
 #include <io.h>
+
+#include <random>
 #else
 #include <unistd.h>
 #endif
@@ -39,6 +42,30 @@ struct FileCloser {
 using FilePointer = std::unique_ptr<std::FILE, FileCloser>;
 
 #ifdef _WIN32
+// Paths are UTF-8 here (see main); a path made from a std::string would read
+// them in the C library's multibyte encoding, the ANSI code page or narrower.
+fs::path Native(const std::string& path) {
+  return fs::path(std::u8string(path.begin(), path.end()));
+}
+std::FILE* OpenForReading(const std::string& path) {
+  return _wfopen(Native(path).c_str(), L"rb");
+}
+// A new file of its own: `temp`'s trailing XXXXXX become random letters.
+int CreateTemporary(fs::path* temp) {
+  std::wstring name = temp->native();
+  std::random_device random;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    for (size_t i = name.size() - 6; i < name.size(); ++i) name[i] = L'a' + random() % 26;
+    const int fd =
+        _wopen(name.c_str(), _O_CREAT | _O_EXCL | _O_WRONLY | _O_BINARY, _S_IREAD | _S_IWRITE);
+    if (fd >= 0) {
+      *temp = name;
+      return fd;
+    }
+    if (errno != EEXIST) return -1;
+  }
+  return -1;
+}
 std::FILE* StreamForDescriptor(int fd) {
   return _fdopen(fd, "wb");
 }
@@ -54,6 +81,18 @@ int SetOutputPermissions(int, const std::string&) {
   return 0;
 }
 #else
+fs::path Native(const std::string& path) {
+  return fs::path(path);
+}
+std::FILE* OpenForReading(const std::string& path) {
+  return std::fopen(path.c_str(), "rb");
+}
+int CreateTemporary(fs::path* temp) {
+  std::string name = temp->native();
+  const int fd = mkstemp(name.data());
+  if (fd >= 0) *temp = name;
+  return fd;
+}
 std::FILE* StreamForDescriptor(int fd) {
   return fdopen(fd, "wb");
 }
@@ -108,8 +147,8 @@ const char* WriteAndClose(int fd, const std::string& path, const std::vector<uin
 // What a failure left at the output's name, for the end of its message.
 std::string Aftermath(const std::string& path) {
   std::error_code error;
-  return fs::exists(fs::symlink_status(path, error)) ? "; " + path + " is left as it was"
-                                                     : "; nothing written";
+  return fs::exists(fs::symlink_status(Native(path), error)) ? "; " + path + " is left as it was"
+                                                             : "; nothing written";
 }
 
 }  // namespace
@@ -117,12 +156,12 @@ std::string Aftermath(const std::string& path) {
 std::vector<uint8_t> ReadWholeFile(const std::string& path) {
   // Checked before opening: opening a FIFO waits for a writer.
   std::error_code error;
-  const fs::file_status status = fs::status(path, error);
+  const fs::file_status status = fs::status(Native(path), error);
   if (error) ThrowFileError("cannot open", path, error.message());
   if (fs::is_directory(status)) ThrowSystemError("cannot open", path, EISDIR);
   if (!fs::is_regular_file(status)) ThrowFileError("cannot open", path, "not a regular file");
 
-  FilePointer file(std::fopen(path.c_str(), "rb"));
+  FilePointer file(OpenForReading(path));
   if (!file) ThrowSystemError("cannot open", path, errno);
   std::vector<uint8_t> data;
   uint8_t buffer[1 << 16];
@@ -140,7 +179,7 @@ void CheckNotSameFile(const std::string& input, const std::string& output) {
     ThrowFileError("cannot write", output, "it is the input file; nothing written");
   }
   std::error_code error;  // a file that is not there is nobody's twin
-  if (fs::equivalent(input, output, error)) {
+  if (fs::equivalent(Native(input), Native(output), error)) {
     ThrowFileError("cannot write", output,
                    "it is the input file " + input + " by another name; nothing written");
   }
@@ -150,7 +189,7 @@ void ReplaceWholeFile(const std::string& path, const std::vector<uint8_t>& data)
   // Only a regular file or a link is replaced: a device or a FIFO renamed
   // over would be gone for everyone else, and a folder cannot be.
   std::error_code error;
-  const fs::file_status existing = fs::symlink_status(path, error);
+  const fs::file_status existing = fs::symlink_status(Native(path), error);
   if (fs::is_directory(existing)) ThrowSystemError("cannot write", path, EISDIR);
   if (fs::exists(existing) && !fs::is_regular_file(existing) && !fs::is_symlink(existing)) {
     ThrowFileError("cannot write", path, "not a regular file");
@@ -158,10 +197,10 @@ void ReplaceWholeFile(const std::string& path, const std::vector<uint8_t>& data)
 
   // Beside the output, so that the rename stays on one file system, and
   // named after it, so that a leftover from a crash shows whose it was.
-  const fs::path output(path);
-  const std::string name = output.filename().string();
-  std::string temp =
-      (output.parent_path() / (name.substr(0, name.find('.')) + ".vek-part-XXXXXX")).string();
+  const fs::path output = Native(path);
+  const fs::path::string_type name = output.filename().native();
+  fs::path temp = output.parent_path() / name.substr(0, name.find('.'));
+  temp += ".vek-part-XXXXXX";
 #ifndef _WIN32
   // A signal that would end the program waits until the temporary file is
   // in place or gone, so that none is left behind; the data is all in
@@ -175,7 +214,7 @@ void ReplaceWholeFile(const std::string& path, const std::vector<uint8_t>& data)
     ~Unblock() { sigprocmask(SIG_SETMASK, mask, nullptr); }
   } unblock{&before};
 #endif
-  const int fd = mkstemp(temp.data());
+  const int fd = CreateTemporary(&temp);
   if (fd < 0) ThrowFileError("cannot create", path, std::strerror(errno) + Aftermath(path));
 
   try {
@@ -185,12 +224,13 @@ void ReplaceWholeFile(const std::string& path, const std::vector<uint8_t>& data)
     }
     // rename() replaces a symbolic link itself, not the file it points to.
     std::error_code rename_error;
-    fs::rename(temp, path, rename_error);
+    fs::rename(temp, output, rename_error);
     if (rename_error) {
       ThrowFileError("cannot write", path, rename_error.message() + Aftermath(path));
     }
   } catch (const FileError&) {
-    std::remove(temp.c_str());
+    std::error_code ignored;
+    fs::remove(temp, ignored);
     throw;
   }
 }

@@ -1,8 +1,16 @@
 // vek-codec: packs raw PCM into coded voice files and unpacks records, for
 // tests, samples and demos.
+#ifdef _WIN32
+#include <windows.h>
+// After windows.h, which it needs.
+#include <shellapi.h>
+#endif
+
 #include <csignal>
 #include <cstdio>
 #include <exception>
+#include <filesystem>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -39,6 +47,26 @@ constexpr char kHelp[] =
     "\n"
     "Exit status: 0 on success, 1 if the work failed, 2 for a usage error.\n";
 
+// The arguments after the program's name; on Windows in UTF-8 from the wide
+// command line, as its argv is in the ANSI code page.
+std::vector<std::string> Arguments([[maybe_unused]] int argc, [[maybe_unused]] char** argv) {
+#ifdef _WIN32
+  int count = 0;
+  wchar_t** wide = ::CommandLineToArgvW(::GetCommandLineW(), &count);
+  if (wide == nullptr) throw std::runtime_error("cannot read the command line");
+  const std::vector<std::wstring> wide_args(wide + 1, wide + count);
+  ::LocalFree(wide);
+  std::vector<std::string> args;
+  for (const std::wstring& arg : wide_args) {
+    const std::u8string text = std::filesystem::path(arg).u8string();  // throws if not UTF-16
+    args.emplace_back(text.begin(), text.end());
+  }
+  return args;
+#else
+  return std::vector<std::string>(argv + 1, argv + argc);
+#endif
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -47,14 +75,14 @@ int main(int argc, char** argv) {
   // like a full disk, not kill the program halfway.
   std::signal(SIGXFSZ, SIG_IGN);
 #endif
-  const std::vector<std::string> args(argv + 1, argv + argc);
-  for (const std::string& arg : args) {
-    if (arg != "--help" && arg != "-h") continue;
-    std::fputs(kUsage, stdout);
-    std::fputs(kHelp, stdout);
-    return std::fflush(stdout) == 0 && !std::ferror(stdout) ? 0 : 1;
-  }
   try {
+    const std::vector<std::string> args = Arguments(argc, argv);
+    for (const std::string& arg : args) {
+      if (arg != "--help" && arg != "-h") continue;
+      std::fputs(kUsage, stdout);
+      std::fputs(kHelp, stdout);
+      return std::fflush(stdout) == 0 && !std::ferror(stdout) ? 0 : 1;
+    }
     if (args.empty()) throw vek::UsageError("no command given");
     const std::vector<std::string> command_args(args.begin() + 1, args.end());
     if (args[0] == "pack") {
