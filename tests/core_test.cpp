@@ -231,6 +231,7 @@ TEST(FormatTest, FrameLengthsAndOutputNames) {
       {long_folder + "/" + long_name + ".DVR", "WAV", "", long_folder + "/" + long_name + ".WAV"},
 #ifdef _WIN32
       {"C:\\rec.2007\\a.b.DVR", "WAV", "D:\\out\\", "D:\\out\\a.WAV"},
+      {"\\\\server\\share.1/rec\\a.b.DVR", "WAV", "", "\\\\server\\share.1/rec\\a.WAV"},
 #endif
   };
   for (const auto& [input, extension, folder, output] : cases) {
