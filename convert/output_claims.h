@@ -18,7 +18,8 @@ class OutputClaims {
 
   // The form in which two spellings of one place compare equal: an absolute
   // path with the links among its folders resolved (the name itself is
-  // not, since an output replaces a link rather than writing through it).
+  // not, since an output replaces a link rather than writing through it),
+  // and on Windows in one case.
   static std::string Key(const std::string& path);
 
  private:

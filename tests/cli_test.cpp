@@ -152,7 +152,14 @@ TEST_F(CardTest, InputsThatWouldShareAnOutputAreNotBothConverted) {
        dir_ / "card2/day1/a.DVR",
        dir_ / "out/day1/a.WAV",
        dir_ / "card/day1/a.DVR"},
+#ifdef _WIN32  // where names that differ only in case name one file
+      {{dir_ / "m 2024.03.05.DVR", dir_ / "M 2024.7.DVR"},
+       dir_ / "M 2024.7.DVR",
+       dir_ / "M 2024.WAV",
+       dir_ / "m 2024.03.05.DVR"},
+#endif
   };
+  WriteBytes(dir_ / "M 2024.7.DVR", DvrFile(8000, Frames(7, 0xE7)));
   for (auto [args, later, output, first] : cases) {
     args.insert(args.begin(), {"decode", "-q"});
     ProgramResult run = RunProgram(Cli(args));
