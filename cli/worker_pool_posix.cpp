@@ -6,12 +6,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <deque>
 
+#include "worker_jobs.h"
 #include "worker_pool.h"
 
 namespace ondavo {
@@ -62,12 +61,10 @@ void Close(int* fd) {
 
 }  // namespace
 
-struct WorkerPool::Worker {
+struct WorkerPool::Worker : WorkerJobs {
   pid_t pid = -1;
   int jobs = -1;     // the pipe the worker reads its jobs from
   int results = -1;  // and the one it writes its results to
-  std::deque<Job> held;
-  std::string gone;  // how it ended, once it has
 
   // Takes note that the worker went away.
   void End() {
@@ -136,17 +133,11 @@ WorkerPool::~WorkerPool() {
 }
 
 bool WorkerPool::Busy() const {
-  return std::any_of(workers_.begin(), workers_.end(), [](auto& w) { return !w->held.empty(); });
+  return AnyJobHeld(workers_);
 }
 
 int WorkerPool::WorkerWithRoom() const {
-  int best = -1;
-  for (size_t i = 0; i < workers_.size(); ++i) {
-    const Worker& worker = *workers_[i];
-    if (!worker.gone.empty() || worker.held.size() >= kJobsHeld) continue;
-    if (best < 0 || worker.held.size() < workers_[best]->held.size()) best = static_cast<int>(i);
-  }
-  return best;
+  return WorkerWithFewestJobs(workers_);
 }
 
 void WorkerPool::Give(int index, const Job& job) {
@@ -157,13 +148,7 @@ void WorkerPool::Give(int index, const Job& job) {
 
 bool WorkerPool::Wait(Job* job, WorkResult* result) {
   // The jobs of a worker that has gone come back first, one at a time.
-  for (auto& worker : workers_) {
-    if (worker->gone.empty() || worker->held.empty()) continue;
-    *job = worker->held.front();
-    worker->held.pop_front();
-    *result = LostJob(*job, worker->gone);
-    return true;
-  }
+  if (TakeLostJob(workers_, job, result)) return true;
   std::vector<pollfd> waiting;
   std::vector<Worker*> owners;
   for (auto& worker : workers_) {

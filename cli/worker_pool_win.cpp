@@ -5,13 +5,13 @@
 // can wait for whichever comes first and still look at Ctrl-C now and then.
 #include <windows.h>
 
-#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
 #include <thread>
 
+#include "worker_jobs.h"
 #include "worker_pool.h"
 
 namespace ondavo {
@@ -61,13 +61,11 @@ Arrivals g_arrivals;
 
 }  // namespace
 
-struct WorkerPool::Worker {
+struct WorkerPool::Worker : WorkerJobs {
   HANDLE process = nullptr;
   HANDLE jobs = INVALID_HANDLE_VALUE;     // the pipe the worker reads its jobs from
   HANDLE results = INVALID_HANDLE_VALUE;  // and the one it writes its results to
   std::thread reader;
-  std::deque<Job> held;
-  std::string gone;  // how it ended, once it has
 
   // Takes note that the worker went away.
   void End() {
@@ -160,17 +158,11 @@ WorkerPool::~WorkerPool() {
 }
 
 bool WorkerPool::Busy() const {
-  return std::any_of(workers_.begin(), workers_.end(), [](auto& w) { return !w->held.empty(); });
+  return AnyJobHeld(workers_);
 }
 
 int WorkerPool::WorkerWithRoom() const {
-  int best = -1;
-  for (size_t i = 0; i < workers_.size(); ++i) {
-    const Worker& worker = *workers_[i];
-    if (!worker.gone.empty() || worker.held.size() >= kJobsHeld) continue;
-    if (best < 0 || worker.held.size() < workers_[best]->held.size()) best = static_cast<int>(i);
-  }
-  return best;
+  return WorkerWithFewestJobs(workers_);
 }
 
 void WorkerPool::Give(int index, const Job& job) {
@@ -182,13 +174,7 @@ void WorkerPool::Give(int index, const Job& job) {
 // Returns now and then without a result, so that the run can look at Ctrl-C.
 bool WorkerPool::Wait(Job* job, WorkResult* result) {
   // The jobs of a worker that has gone come back first, one at a time.
-  for (auto& worker : workers_) {
-    if (worker->gone.empty() || worker->held.empty()) continue;
-    *job = worker->held.front();
-    worker->held.pop_front();
-    *result = LostJob(*job, worker->gone);
-    return true;
-  }
+  if (TakeLostJob(workers_, job, result)) return true;
   std::unique_lock<std::mutex> lock(g_arrivals.mutex);
   for (;;) {
     if (!g_arrivals.arrived.wait_for(lock, std::chrono::milliseconds(100),
