@@ -210,13 +210,12 @@ Tally RunInParallel(const std::vector<Job>& jobs, const BatchOptions& options) {
     if (!pool.Busy()) break;
     Job job;
     WorkResult result;
-    if (pool.Wait(&job, &result)) {
-      if (result.ran) Print(result, &tally);
-    } else if (stopped() && !forwarded &&
-               (options.stop_from_terminal == nullptr || !*options.stop_from_terminal)) {
-      // Ctrl-C from a terminal reaches the workers too, and a second signal
-      // would end them at once; a signal sent to this process alone is
-      // passed on.
+    if (pool.Wait(&job, &result) && result.ran) Print(result, &tally);
+    // Ctrl-C from a terminal reaches the workers too, and a second signal
+    // would end them at once; a signal sent to this process alone is passed
+    // on, whenever it came: while handing out jobs as well as while waiting.
+    if (stopped() && !forwarded &&
+        (options.stop_from_terminal == nullptr || !*options.stop_from_terminal)) {
       pool.Signal(SIGINT);
       forwarded = true;
     }

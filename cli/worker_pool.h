@@ -58,10 +58,11 @@ class WorkerPool {
   // Hands `job` to `worker`. A worker that has gone gives it back through
   // Wait, as a failure.
   void Give(int worker, const Job& job);
-  // Waits for a worker to be done with a job. False when a signal came
-  // first (or, on Windows, now and then); otherwise `*job` and `*result`
+  // Waits for a worker to be done with a job. False when none was within
+  // kWaitMilliseconds or a signal came first; otherwise `*job` and `*result`
   // are its.
   bool Wait(Job* job, WorkResult* result);
+  static constexpr int kWaitMilliseconds = 100;
   // Passes `signal` on to every worker.
   void Signal(int signal);
 

@@ -146,6 +146,7 @@ void WorkerPool::Give(int index, const Job& job) {
   if (!WriteAll(worker.jobs, PackMessage({&job.input, &job.output_folder}))) worker.End();
 }
 
+// Returns now and then without a result, so that the run can look at a stop.
 bool WorkerPool::Wait(Job* job, WorkResult* result) {
   // The jobs of a worker that has gone come back first, one at a time.
   if (TakeLostJob(workers_, job, result)) return true;
@@ -156,7 +157,8 @@ bool WorkerPool::Wait(Job* job, WorkResult* result) {
     waiting.push_back({worker->results, POLLIN, 0});
     owners.push_back(worker.get());
   }
-  if (::poll(waiting.data(), waiting.size(), -1) < 0) return false;
+  // A signal that came just before the wait would not cut it short.
+  if (::poll(waiting.data(), waiting.size(), kWaitMilliseconds) <= 0) return false;
   for (size_t i = 0; i < waiting.size(); ++i) {
     if (waiting[i].revents == 0) continue;
     Worker& worker = *owners[i];

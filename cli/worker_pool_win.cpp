@@ -177,7 +177,7 @@ bool WorkerPool::Wait(Job* job, WorkResult* result) {
   if (TakeLostJob(workers_, job, result)) return true;
   std::unique_lock<std::mutex> lock(g_arrivals.mutex);
   for (;;) {
-    if (!g_arrivals.arrived.wait_for(lock, std::chrono::milliseconds(100),
+    if (!g_arrivals.arrived.wait_for(lock, std::chrono::milliseconds(kWaitMilliseconds),
                                      [] { return !g_arrivals.messages.empty(); })) {
       return false;
     }
