@@ -7,18 +7,8 @@ if(TARGET ondavo_window)
     ${CMAKE_CURRENT_LIST_DIR}/app_window_test.cpp)
   target_link_libraries(app_tests PRIVATE ondavo_window ondavo_test_support)
   add_dependencies(app_tests Vek)
+  # One test moves the display's one pointer: nothing else may run meanwhile.
   gtest_discover_tests(app_tests DISCOVERY_MODE PRE_TEST TEST_PREFIX "app."
-                       DISCOVERY_TIMEOUT 60
-                       PROPERTIES TIMEOUT 60)
-
-  # It moves the display's one pointer: nothing else may run meanwhile.
-  add_executable(app_click_tests
-    ${CMAKE_CURRENT_LIST_DIR}/app_click_test.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/app_test_main.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/app_test_support.cpp)
-  target_link_libraries(app_click_tests PRIVATE ondavo_window ondavo_test_support)
-  add_dependencies(app_click_tests Vek)
-  gtest_discover_tests(app_click_tests DISCOVERY_MODE PRE_TEST TEST_PREFIX "app."
                        DISCOVERY_TIMEOUT 60
                        PROPERTIES TIMEOUT 60 RUN_SERIAL TRUE)
 

@@ -8,8 +8,6 @@
 #include <chrono>
 #include <vector>
 
-#include "test_support.h"
-
 namespace {
 
 bool ShownForReal(wxDialog* dialog) {
@@ -70,11 +68,6 @@ bool WaitUntil(const std::function<bool()>& done) {
     wxMilliSleep(5);
   }
   return true;
-}
-
-void WriteSilence(const std::string& path, int frames) {
-  ondavo::testing::WriteBytes(
-      path, ondavo::testing::DvrFile(8000, ondavo::testing::Frames(frames, 0xE0)));
 }
 
 wxString TextOf(wxWindow& dialog, int id) {

@@ -43,8 +43,6 @@ int RunModal(wxDialog& dialog, std::function<void()> body);
 void SendCommand(wxWindow& window, wxEventType type, int id);
 // Lets the program handle its events until `done`, for 5 s at most.
 bool WaitUntil(const std::function<bool()>& done);
-// A coded voice file of `frames` silence frames at 8 kHz.
-void WriteSilence(const std::string& path, int frames);
 wxString TextOf(wxWindow& dialog, int id);
 
 // A message box with exactly `text`, answered with `answer`; `then` runs
@@ -70,20 +68,10 @@ class ExpectMessage : public wxExpectModalBase<wxMessageDialog, ExpectMessage> {
   int answer_;
 };
 
-// The About box, answered with OK; `then` runs first.
-class ExpectAbout : public wxExpectModalBase<CAboutDialog, ExpectAbout> {
- public:
-  explicit ExpectAbout(std::function<void()> then = {}) : then_(std::move(then)) {}
-
- protected:
-  int OnInvoked(CAboutDialog*) const override {
-    if (then_) then_();
-    return wxID_OK;
-  }
-
- private:
-  std::function<void()> then_;
-};
+// The About box, answered with OK.
+inline wxExpectDismissableModal<CAboutDialog> ExpectAbout() {
+  return wxExpectDismissableModal<CAboutDialog>(wxID_OK);
+}
 
 // The application of the tests: the real one, less the start-up that would
 // run the window at once.

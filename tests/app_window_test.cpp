@@ -1,27 +1,45 @@
 // The converter window on a real display, with the real codec library: its
 // commands, the files chosen, dropped or named on the command line, the
-// length rule, what it does while a conversion runs, and the About box.
+// length rule, what it does while a conversion runs (real keys included),
+// and the About box. The tests run one at a time (RUN_SERIAL): one moves
+// the display's one pointer, and keys go to the window under it.
 #include <gtest/gtest.h>
 #include <wx/app.h>
 #include <wx/dnd.h>
 #include <wx/textctrl.h>
+#include <wx/uiaction.h>
+#include <wx/utils.h>
 
 #include <filesystem>
 #include <vector>
 
 #include "app_test_support.h"
+#include "codec_binding.h"
 #include "file_chooser.h"
 #include "ondavodlg.h"
 #include "test_support.h"
 
 namespace {
 
-using ondavo::testing::TempDir;
-using ondavo::testing::WriteBytes;
+using namespace ondavo::testing;
 namespace fs = std::filesystem;
 
 wxString Finished(const wxString& wav) {
   return "Finish Vek Coder Decode.\nCreate of file " + wav + " ";
+}
+
+// Shows `window` for real and puts the pointer over `target`, once both are
+// on the screen.
+void PointAt(wxWindow& window, wxWindow& target) {
+  ASSERT_TRUE(WaitUntil([&] { return window.IsShownOnScreen() && target.IsShownOnScreen(); }));
+  wxUIActionSimulator simulator;
+  wxRect area = target.GetScreenRect();
+  wxPoint centre(area.GetLeft() + area.GetWidth() / 2, area.GetTop() + area.GetHeight() / 2);
+  // The window manager-less display maps a window a moment after it says so.
+  ASSERT_TRUE(WaitUntil([&] {
+    simulator.MouseMove(centre);
+    return wxFindWindowAtPoint(centre) == &target;
+  }));
 }
 
 class WindowTest : public ::testing::Test {
@@ -45,7 +63,7 @@ class WindowTest : public ::testing::Test {
     return taken;
   }
   wxString Silence(const std::string& name, int frames) {
-    WriteSilence(dir_ / name, frames);
+    WriteBytes(dir_ / name, DvrFile(8000, Frames(frames, 0xE0)));
     return dir_ / name;
   }
 
@@ -237,6 +255,32 @@ TEST_F(WindowTest, TheAboutItemsCommandsOpenTheAboutBox) {
   EXPECT_TRUE(menu->FindItemByPosition(items - 2)->IsSeparator());
   EXPECT_EQ(menu->FindItemByPosition(items - 1)->GetItemLabel(), "&About Ondavo...");
 #endif
+}
+
+// While a conversion runs, Tab, Enter and Escape neither move the focus nor
+// press OK or Cancel; F1 still reaches its command.
+TEST_F(WindowTest, KeysDuringAConversionPressNoButton) {
+  g_strDvrFile = Silence("a.DVR", 3000);
+  wxSetEnv("ONDAVO_TEST_CODEC_DELAY_US", "300");  // about a second
+  ondavo::BindCodecLibrary(RecordingCodecPath());
+  wxWindow* focus_before = nullptr;
+  int result = 0;
+  wxTEST_DIALOG(result = RunModal(dialog_,
+                                  [&] {
+                                    PointAt(dialog_, *dialog_.FindWindow(kIdDecodeProgress));
+                                    focus_before = wxWindow::FindFocus();
+                                    // Sent now, they arrive at the conversion's pump.
+                                    wxUIActionSimulator keys;
+                                    for (int key : {WXK_TAB, WXK_ESCAPE, WXK_RETURN, WXK_F1})
+                                      keys.Char(key);
+                                    SendCommand(dialog_, wxEVT_BUTTON, kIdDecode);
+                                    EXPECT_EQ(wxWindow::FindFocus(), focus_before);
+                                  }),
+                ExpectAbout(),
+                ExpectMessage("Finish Vek Coder Decode.\nCreate of file " + dir_ / "a.WAV" + " "));
+  wxUnsetEnv("ONDAVO_TEST_CODEC_DELAY_US");
+  ondavo::BindCodecLibrary();
+  EXPECT_EQ(result, wxID_ABORT);  // still open when the test ended it
 }
 
 }  // namespace

@@ -28,57 +28,64 @@ std::string Finished(const std::string& wav) {
 
 // Once an unfinished output is there, or false after 20 s.
 bool WaitForTemporaryFile(const TempDir& dir) {
-  for (int i = 0; i < 2000; ++i) {
-    for (const std::string& name : dir.Names()) {
+  for (int i = 0; i < 2000; ++i, std::this_thread::sleep_for(std::chrono::milliseconds(10))) {
+    for (const std::string& name : dir.Names())
       if (name.find(".ondavo-part-") != std::string::npos) return true;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
   return false;
 }
 
-// Names in any script, on Windows too, where they are beyond the ANSI code page.
-TEST(CliTest, DecodesEachFileAndReportsOnStandardOutput) {
+// Each run's exit status and all it says, in turn, on files named in any
+// script (on Windows too, where they are beyond the ANSI code page).
+TEST(CliTest, EachRunSaysHowItWentAndExitsSo) {
   TempDir dir;
-  const std::string a = dir / "Besprechung Müller", b = dir / "会议";
+  const std::string a = dir / "Besprechung Müller", b = dir / "会议", pcm = dir / "voice.pcm";
   WriteBytes(a + ".DVR", DvrFile(8000, Frames(600, 0xE0)));
   WriteBytes(b + ".DVR", DvrFile(11025, Frames(1, 0xE0)));
-  ProgramResult run = RunProgram(Cli({"decode", a + ".DVR", b + ".DVR"}));
-  EXPECT_EQ(run.status, 0) << run.err;
-  EXPECT_EQ(run.out, "256 frames\r512 frames\r" + Finished(a + ".WAV") + Finished(b + ".WAV"));
-  EXPECT_EQ(run.err, "2 converted, 0 skipped, 0 failed\n");
-  EXPECT_EQ(ReadBytes(a + ".WAV").size(), WavSize(600));
-  EXPECT_EQ(Le32(ReadBytes(b + ".WAV"), 24), 11025u);
-  // Quiet, a run that goes well says nothing at all.
-  ProgramResult quiet = RunProgram(Cli({"decode", a + ".DVR", "-q", b + ".DVR"}));
-  EXPECT_EQ(quiet.status, 0) << quiet.err;
-  EXPECT_EQ(quiet.out + quiet.err, "");
-}
-
-TEST(CliTest, ExitStatusSaysHowTheRunWent) {
-  TempDir dir;
   fs::create_directory(dir / "card");
   WriteBytes(dir / "card/a.dvr", {1});
-  const std::tuple<std::vector<std::string>, int, std::string> cases[] = {
-      {{"decode", dir / "a.dvr"}, 2, "Choose file to Decode\n"},
-      {{"encode", dir / "a.raw"}, 2, "Choose *.pcm file to Encode\n"},
+  WriteBytes(pcm, std::vector<uint8_t>(300 * 64, 7));
+  WriteBytes(dir / "voice.DVR", {'r', 'e', 'c'});
+  fs::permissions(dir.path() / "voice.DVR", fs::perms(0640));
+  const fs::perms shared = fs::status(dir.path() / "voice.DVR").permissions();
+  const std::tuple<std::vector<std::string>, int, std::string, std::string> runs[] = {
+      {{"decode", a + ".DVR", b + ".DVR"},
+       0,
+       "256 frames\r512 frames\r" + Finished(a + ".WAV") + Finished(b + ".WAV"),
+       "2 converted, 0 skipped, 0 failed\n"},
+      {{"decode", a + ".DVR", "-q", b + ".DVR"}, 0, "", ""},  // quiet: nothing when all went well
+      {{"decode", "-n", b + ".DVR"}, 0, "", "File " + b + ".WAV exists; not replaced\n"},
+      {{"decode", dir / "a.dvr"}, 2, "", "Choose file to Decode\n"},
+      {{"encode", dir / "a.raw"}, 2, "", "Choose *.pcm file to Encode\n"},
       {{"decode", dir / "none.DVR"},
        1,
+       "",
        "Can't open file " + dir / "none.DVR" + " (No such file or directory)\n"},
       {{"decode", "-r", dir / "card"},
        0,
+       "",
        "No .DVR files under " + dir / "card" + " (left out: " + dir / "card/a.dvr" + ")\n"},
+      // A .DVR file may be a recording: encode replaces one only when forced.
+      {{"encode", pcm}, 1, "", "File " + dir / "voice.DVR" + " exists; not replaced\n"},
+      {{"encode", "--force", pcm},
+       0,
+       "256 frames\r512 frames\r600\nFinish Vek Coder Encode.\nCreate of file " +
+           dir / "voice.DVR" + " \n",
+       ""},
   };
-  for (const auto& [args, status, err] : cases) {
+  for (const auto& [args, status, out, err] : runs) {
     ProgramResult run = RunProgram(Cli(args));
     EXPECT_EQ(run.status, status) << err;
+    EXPECT_EQ(run.out, out);
     EXPECT_EQ(run.err, err);
   }
-  const std::vector<std::string> usage_errors[] = {{},
-                                                   {"decode"},
-                                                   {"decode", "--no-such-option", "x.DVR"},
-                                                   {"transcode", "x.DVR"},
-                                                   {"encode", "-n", "--force", "x.pcm"}};
+  EXPECT_EQ(ReadBytes(a + ".WAV").size(), WavSize(600));
+  EXPECT_EQ(Le32(ReadBytes(b + ".WAV"), 24), 11025u);
+  EXPECT_EQ(ReadBytes(dir / "voice.DVR").size(), 300u * 9);
+  EXPECT_EQ(fs::status(dir.path() / "voice.DVR").permissions(), shared);  // kept when replaced
+  // The mistakes our own rules catch: no command, no file, -n with --force.
+  const std::vector<std::string> usage_errors[] = {
+      {}, {"decode"}, {"encode", "-n", "--force", "x.pcm"}};
   for (const auto& args : usage_errors) EXPECT_EQ(RunProgram(Cli(args)).status, 2);
 }
 
@@ -96,44 +103,36 @@ class CardTest : public ::testing::Test {
   TempDir dir_;
 };
 
-// With --keep-time each output gets its recording's date.
+// With --keep-time each output gets its recording's date; with -n an
+// output that is there stays.
 TEST_F(CardTest, RecursesIntoFoldersSerialOrParallelAlike) {
   auto recorded = fs::file_time_type::clock::now() - std::chrono::hours(24 * 400);
 #ifdef _WIN32  // the C++ library there sets and reads file times to the second
   recorded = std::chrono::floor<std::chrono::seconds>(recorded);
 #endif
   fs::last_write_time(dir_ / "card/day1/a.DVR", recorded);
+  const std::string kept = dir_ / "parallel Ü/day2/Besprechung Müller.WAV";
+  fs::create_directories(PathFromUtf8(dir_ / "parallel Ü/day2"));
+  WriteBytes(kept, {'k', 'e', 'e', 'p'});
   ProgramResult serial =
       RunProgram(Cli({"decode", "-q", "-r", "--keep-time", "-o", dir_ / "serial", dir_ / "card"}));
   ProgramResult parallel =
-      RunProgram(Cli({"decode", "-r", "-j", "2", "-o", dir_ / "parallel Ü", dir_ / "card"}));
+      RunProgram(Cli({"decode", "-r", "-n", "-j", "2", "-o", dir_ / "parallel Ü", dir_ / "card"}));
   EXPECT_EQ(serial.status, 0) << serial.err;
   EXPECT_EQ(parallel.status, 0) << parallel.err;
-  const std::pair<std::string, int> outputs[] = {
-      {"day1/a.WAV", 3}, {"day2/Besprechung Müller.WAV", 4}, {"day2/spät/会议.WAV", 5}};
+  const std::pair<std::string, int> outputs[] = {{"day1/a.WAV", 3}, {"day2/spät/会议.WAV", 5}};
   for (const auto& [name, frames] : outputs) {
     EXPECT_EQ(ReadBytes(dir_ / ("serial/" + name)).size(), WavSize(frames)) << name;
     EXPECT_EQ(ReadBytes(dir_ / ("serial/" + name)), ReadBytes(dir_ / ("parallel Ü/" + name)));
     // Each file's finish message stands whole on its own lines.
     EXPECT_NE(parallel.out.find(Finished(dir_ / ("parallel Ü/" + name))), std::string::npos);
   }
-  EXPECT_EQ(parallel.err, "3 converted, 0 skipped, 0 failed\n");
+  EXPECT_EQ(ReadBytes(dir_ / "serial/day2/Besprechung Müller.WAV").size(), WavSize(4));
+  EXPECT_EQ(ReadBytes(kept), (std::vector<uint8_t>{'k', 'e', 'e', 'p'}));
+  EXPECT_EQ(parallel.err,
+            "File " + kept + " exists; not replaced\n2 converted, 1 skipped, 0 failed\n");
   EXPECT_FALSE(fs::exists(dir_ / "card/day1/a.WAV"));
   EXPECT_EQ(fs::last_write_time(dir_ / "serial/day1/a.WAV"), recorded);
-}
-
-TEST_F(CardTest, NoClobberSkipsExistingOutputsSerialOrParallel) {
-  for (const char* jobs : {"1", "2"}) {
-    WriteBytes(dir_ / "card/day2/Besprechung Müller.WAV", {'k', 'e', 'e', 'p'});
-    fs::remove(dir_ / "card/day1/a.WAV");
-    fs::remove(PathFromUtf8(dir_ / "card/day2/spät/会议.WAV"));
-    ProgramResult run = RunProgram(Cli({"decode", "-n", "-r", "-j", jobs, dir_ / "card"}));
-    EXPECT_EQ(run.status, 0) << run.err;
-    const std::string kept = dir_ / "card/day2/Besprechung Müller.WAV";
-    EXPECT_EQ(ReadBytes(kept), (std::vector<uint8_t>{'k', 'e', 'e', 'p'}));
-    EXPECT_NE(run.err.find("File " + kept + " exists; not replaced\n"), std::string::npos);
-    EXPECT_NE(run.err.find("2 converted, 1 skipped, 0 failed\n"), std::string::npos) << jobs;
-  }
 }
 
 // Two inputs of one run never write one output: the first is converted, the
@@ -176,23 +175,6 @@ TEST_F(CardTest, InputsThatWouldShareAnOutputAreNotBothConverted) {
       RunProgram(Cli({"decode", "-q", dir_ / "card/day1/a.DVR", dir_ / "card/day1/../day1/a.DVR"}));
   EXPECT_EQ(twice.status, 0);
   EXPECT_EQ(twice.err, "");
-}
-
-// A .DVR file may be a recording: encode replaces one only when forced.
-TEST(CliEncodeTest, NeverReplacesAFileUnlessForced) {
-  TempDir dir;
-  WriteBytes(dir / "voice.pcm", std::vector<uint8_t>(300 * 64, 7));
-  WriteBytes(dir / "voice.DVR", {'r', 'e', 'c'});
-  ProgramResult refused = RunProgram(Cli({"encode", dir / "voice.pcm"}));
-  EXPECT_EQ(refused.status, 1);
-  EXPECT_EQ(refused.err, "File " + dir / "voice.DVR" + " exists; not replaced\n");
-  EXPECT_EQ(ReadBytes(dir / "voice.DVR"), (std::vector<uint8_t>{'r', 'e', 'c'}));
-
-  ProgramResult forced = RunProgram(Cli({"encode", "--force", dir / "voice.pcm"}));
-  EXPECT_EQ(forced.status, 0) << forced.err;
-  EXPECT_EQ(forced.out, "256 frames\r512 frames\r600\nFinish Vek Coder Encode.\nCreate of file " +
-                            dir / "voice.DVR" + " \n");
-  EXPECT_EQ(ReadBytes(dir / "voice.DVR").size(), 300u * 9);
 }
 
 // A stopped run writes nothing: the earlier WAV stays, no partial file is
@@ -270,13 +252,9 @@ TEST(CliCodecTest, TheCodecComesOnlyFromWhereItMay) {
   fs::copy_file(RecordingCodecPath(), dir / ("vendor/" + kCodec));
   fs::copy_file(BinDir() + "/ondavo-cli" + kExe, dir / ("bin/ondavo-cli" + kExe));
   WriteBytes(dir / "work/a.DVR", DvrFile(8000, Frames(1, 0xE0)));
-  struct Case {
-    std::string program;
-    std::string env;
-    int status;
-    int sample;  // the second byte of the WAV's samples
-    std::string err;
-  };
+  // The program, a setting, the exit status, the second byte of the WAV's
+  // samples, and standard error.
+  using Case = std::tuple<std::string, std::string, int, int, std::string>;
 #ifdef _WIN32  // the system's own reason ends the message
   fs::copy_file(BinDir() + "/ondavo-cli.exe", dir / "vendor/ondavo-cli.exe");
   const Case cases[] = {
@@ -296,22 +274,22 @@ TEST(CliCodecTest, TheCodecComesOnlyFromWhereItMay) {
        "file or directory)\n"},
   };
 #endif
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.program + " " + c.env);
+  for (const auto& [program, env, status, sample, err] : cases) {
+    SCOPED_TRACE(program + " " + env);
     fs::remove(dir / "work/a.WAV");
-    Program cli{{c.program, "decode", "-q", "a.DVR"}};
-    if (!c.env.empty()) cli.env = {c.env};
+    Program cli{{program, "decode", "-q", "a.DVR"}};
+    if (!env.empty()) cli.env = {env};
     cli.folder = dir / "work";
     ProgramResult run = RunProgram(cli);
-    EXPECT_EQ(run.status, c.status) << run.err;
-    if (c.status != 0) {
-      EXPECT_EQ(kExe.empty() ? run.err : run.err.substr(0, c.err.size()), c.err);
+    EXPECT_EQ(run.status, status) << run.err;
+    if (status != 0) {
+      EXPECT_EQ(kExe.empty() ? run.err : run.err.substr(0, err.size()), err);
       EXPECT_FALSE(fs::exists(dir / "work/a.WAV"));
       continue;
     }
     std::vector<uint8_t> wav = ReadBytes(dir / "work/a.WAV");
     ASSERT_EQ(wav.size(), WavSize(1));
-    EXPECT_EQ(wav[45], c.sample);
+    EXPECT_EQ(wav[45], sample);
   }
 }
 

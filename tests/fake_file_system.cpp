@@ -10,14 +10,13 @@ namespace {
 
 class FakeInputFile : public InputFile {
  public:
-  FakeInputFile(uint64_t size, std::function<uint8_t(uint64_t)> byte_at, uint64_t error_at,
-                const FakeFileSystem* fs)
-      : size_(size), byte_at_(std::move(byte_at)), error_at_(error_at), fs_(fs) {}
+  FakeInputFile(uint64_t size, std::function<uint8_t(uint64_t)> byte_at, const FakeFileSystem* fs)
+      : size_(size), byte_at_(std::move(byte_at)), fs_(fs) {}
 
   int Read(void* data, size_t size, size_t* read) override {
     *read = 0;
-    if (pos_ >= error_at_) return EIO;
-    uint64_t end = std::min({size_, pos_ + size, error_at_});
+    if (pos_ >= fs_->read_error_at) return EIO;
+    uint64_t end = std::min({size_, pos_ + size, fs_->read_error_at});
     auto* out = static_cast<uint8_t*>(data);
     for (; pos_ < end; ++pos_) out[(*read)++] = byte_at_(pos_);
     return 0;
@@ -32,7 +31,6 @@ class FakeInputFile : public InputFile {
  private:
   uint64_t size_;
   std::function<uint8_t(uint64_t)> byte_at_;
-  uint64_t error_at_;
   const FakeFileSystem* fs_;
   uint64_t pos_ = 0;
 };
@@ -101,7 +99,7 @@ void FakeFileSystem::AddFile(const std::string& path, std::vector<uint8_t> bytes
 int FakeFileSystem::OpenInput(const std::string& path, std::unique_ptr<InputFile>* file) {
   auto it = inputs_.find(path);
   if (it == inputs_.end()) return ENOENT;
-  file->reset(new FakeInputFile(it->second.size, it->second.byte_at, read_error_at, this));
+  file->reset(new FakeInputFile(it->second.size, it->second.byte_at, this));
   return 0;
 }
 

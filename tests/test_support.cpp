@@ -247,9 +247,6 @@ Program Cli(std::vector<std::string> args) {
 std::string BinDir() {
   return ONDAVO_BIN_DIR;
 }
-std::string TestDataDir() {
-  return ONDAVO_TEST_DATA_DIR;
-}
 std::string RecordingCodecPath() {
   return ONDAVO_RECORDING_CODEC;
 }

@@ -114,7 +114,6 @@ Program Cli(std::vector<std::string> args);
 
 // Where the build put things.
 std::string BinDir();
-std::string TestDataDir();
 std::string RecordingCodecPath();
 // The recording codec with only the decoder's or only the encoder's entry points.
 std::string PartialCodecPath(CodecUse use);

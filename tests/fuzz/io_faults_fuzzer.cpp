@@ -30,6 +30,7 @@
 #include "encode_command.h"
 #include "fake_file_system.h"
 #include "fuzz_support.h"
+#include "messages.h"
 #include "test_support.h"
 
 #ifndef EDQUOT  // Windows has no quotas' own error
@@ -122,6 +123,7 @@ void CheckRun(const uint8_t* plan, const uint8_t* file, size_t size) {
   const size_t warnings = std::count_if(host.messages.begin(), host.messages.end(),
                                         [](auto& m) { return m.kind == MessageKind::kWarning; });
   FUZZ_CHECK(warnings <= (cut ? 1u : 0u) && (must_fail || warnings == (cut ? 1u : 0u)));
+  FUZZ_CHECK(warnings == 0 || host.messages[0].text == FormatMessage(kCutFrameWarning, input));
   FUZZ_CHECK(host.messages.size() == warnings + 1);
   FUZZ_CHECK(result == (must_fail ? -1 : 0));
   FUZZ_CHECK(host.messages.back().kind ==
@@ -137,8 +139,12 @@ void CheckRun(const uint8_t* plan, const uint8_t* file, size_t size) {
   FUZZ_CHECK(out.synced || !earlier);  // a power cut must not empty the earlier output
   FUZZ_CHECK(std::equal(body.begin(), body.end(), out.head.end() - body.size()));
   if (!encode) {
+    // 16-bit mono PCM at the recording's rate.
     const uint32_t rate = file[8] | file[9] << 8;
     FUZZ_CHECK(std::equal(out.head.begin(), out.head.begin() + 4, "RIFF"));
+    FUZZ_CHECK(
+        std::equal(out.head.begin() + 8, out.head.begin() + 24, "WAVEfmt \x10\0\0\0\1\0\1\0"));
+    FUZZ_CHECK(std::equal(out.head.begin() + 32, out.head.begin() + 40, "\2\0\x10\0data"));
     FUZZ_CHECK(Le32(out.head, 4) == length - 8 && Le32(out.head, 40) == length - 44);
     FUZZ_CHECK(Le32(out.head, 24) == rate && Le32(out.head, 28) == 2 * rate);
   }
