@@ -39,7 +39,7 @@ build:
 	cmake --build $(BUILD) -j $(JOBS)
 
 # The test suites, seconds after a build; one test by name:
-#   make check TESTS='-R CliTest.ExitStatusSaysHowTheRunWent'
+#   make check TESTS='-R CliTest.EachRunSaysHowItWentAndExitsSo'
 check: build
 	cd $(BUILD) && $(XVFB) ctest --output-on-failure -j $(JOBS) $(TESTS)
 
