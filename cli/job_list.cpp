@@ -83,8 +83,9 @@ std::vector<Job> ListJobs(const std::vector<std::string>& paths, const JobListOp
   // input; its first place decides where its output goes.
   std::vector<Job> jobs;
   std::set<std::string> seen;
+  OutputClaims places;
   for (Job& job : found) {
-    if (seen.insert(OutputClaims::Key(job.input)).second) jobs.push_back(std::move(job));
+    if (seen.insert(places.Key(job.input)).second) jobs.push_back(std::move(job));
   }
   return jobs;
 }

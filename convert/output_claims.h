@@ -19,11 +19,15 @@ class OutputClaims {
   // The form in which two spellings of one place compare equal: an absolute
   // path with the links among its folders resolved (the name itself is
   // not, since an output replaces a link rather than writing through it),
-  // and on Windows in one case.
-  static std::string Key(const std::string& path);
+  // and in one case where the file system takes names that differ only in
+  // case for one file (Windows', and the FAT of a recorder's card).
+  std::string Key(const std::string& path);
 
  private:
+  bool IgnoresCase(const std::string& folder);
+
   std::map<std::string, std::string> first_input_;
+  std::map<std::string, bool> ignores_case_;  // by folder, asked once a run
 };
 
 }  // namespace ondavo
