@@ -9,15 +9,10 @@
 #include <wx/testing.h>
 
 #include <functional>
-#include <ostream>
 #include <string>
 
 #include "ondavo.h"
 #include "ondavodlg.h"
-
-inline void PrintTo(const wxString& text, std::ostream* out) {
-  *out << '"' << text.utf8_string() << '"';
-}
 
 // wxTEST_DIALOG's hook: reports through GoogleTest, lets the converter window
 // run for real and cancels an unexpected dialog rather than showing it.

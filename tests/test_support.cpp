@@ -133,13 +133,11 @@ RunningProgram::RunningProgram(const Program& program) {
   startup.hStdError = open(output_.path() / "err", GENERIC_WRITE, CREATE_ALWAYS);
   PROCESS_INFORMATION process = {};
   std::wstring folder = WideFromUtf8(program.folder);
-  // A process group of its own, for Signal's Ctrl-Break.
-  if (::CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE,
-                       CREATE_NEW_PROCESS_GROUP | CREATE_UNICODE_ENVIRONMENT, environment.data(),
-                       folder.empty() ? nullptr : folder.c_str(), &startup, &process)) {
+  if (::CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, CREATE_UNICODE_ENVIRONMENT,
+                       environment.data(), folder.empty() ? nullptr : folder.c_str(), &startup,
+                       &process)) {
     ::CloseHandle(process.hThread);
     handle_ = reinterpret_cast<intptr_t>(process.hProcess);
-    id_ = static_cast<int>(process.dwProcessId);
   }
   for (HANDLE h : {startup.hStdInput, startup.hStdOutput, startup.hStdError}) ::CloseHandle(h);
 }
@@ -148,11 +146,6 @@ RunningProgram::~RunningProgram() {
   if (handle_ == 0) return;
   ::TerminateProcess(reinterpret_cast<HANDLE>(handle_), 1);
   ::CloseHandle(reinterpret_cast<HANDLE>(handle_));
-}
-
-// Windows has no signals: the console's Ctrl-Break stands for them all.
-bool RunningProgram::Signal(int) {
-  return ::GenerateConsoleCtrlEvent(CTRL_BREAK_EVENT, static_cast<DWORD>(id_));
 }
 
 ProgramResult RunningProgram::Wait() {

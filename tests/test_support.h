@@ -100,7 +100,7 @@ class RunningProgram {
  public:
   explicit RunningProgram(const Program& program);
   ~RunningProgram();
-  bool Signal(int signal);  // false if it could not be sent
+  bool Signal(int signal);  // false if it could not be sent; POSIX only
   ProgramResult Wait();
 
  private:
