@@ -13,6 +13,7 @@
 
 #include "ondavo_version.h"
 #include "ondavodlg.h"
+#include "process_setup.h"
 #include "resources.h"
 #include "stop_signals.h"
 
@@ -44,6 +45,7 @@ std::optional<int> AnswerWithoutWindow(int argc, char** argv) {
 }
 
 COndavoApp::COndavoApp() {
+  ondavo::PrepareProcess();
   SetAppName("ondavo");
   SetAppDisplayName("Ondavo");
 }

@@ -24,6 +24,7 @@
 #include "encode_command.h"
 #include "job_list.h"
 #include "ondavo_version.h"
+#include "process_setup.h"
 #include "stop_signals.h"
 #include "utf8_path.h"
 
@@ -35,15 +36,6 @@ volatile std::sig_atomic_t g_stop_request = 0;
 volatile std::sig_atomic_t g_stop_from_terminal = 0;
 
 void InstallSignalHandlers() {
-#ifdef SIGXFSZ
-  // Past a file-size limit, a write should fail with EFBIG and be reported,
-  // not kill the process halfway.
-  std::signal(SIGXFSZ, SIG_IGN);
-#endif
-#ifdef SIGPIPE
-  // Nor should a reader of the frame counts that went away.
-  std::signal(SIGPIPE, SIG_IGN);
-#endif
   ondavo::StopOnSignals(&g_stop_request, &g_stop_from_terminal);
 }
 
@@ -123,6 +115,7 @@ CLI::App* AddCommand(CLI::App& app, const char* name, const char* about, const c
 }  // namespace
 
 int main(int argc, char** argv) {
+  ondavo::PrepareProcess();
   InstallSignalHandlers();
 #ifdef _WIN32
   ConsoleInUtf8 console;

@@ -210,7 +210,7 @@ TEST(CliStopTest, ASignalStopsTheRunAndWritesNothing) {
 }
 
 // A full disk, here a file-size limit, fails the run and leaves the WAV of
-// an earlier run as it was.
+// an earlier run as it was; closed standard streams leave the WAV whole.
 TEST(CliStopTest, AFullDiskLeavesTheEarlierOutput) {
 #ifdef _WIN32
   GTEST_SKIP() << "Windows has no file-size limit (RLIMIT_FSIZE)";
@@ -227,6 +227,16 @@ TEST(CliStopTest, AFullDiskLeavesTheEarlierOutput) {
                          " (File too large)\nNothing was written to file " + dir / "a.WAV" + "\n");
   EXPECT_EQ(ReadBytes(dir / "a.WAV"), earlier);
   EXPECT_EQ(dir.Names(), (std::vector<std::string>{"a.DVR", "a.WAV"}));
+  // Started with standard streams closed, as cron and some file managers
+  // start programs, it still writes no message into the WAV.
+  for (const char* closed : {"<&- >&-", ">&- 2>&-", "<&- >&- 2>&-"}) {
+    SCOPED_TRACE(closed);
+    fs::remove(dir / "a.WAV");
+    Program shell({"/bin/sh", "-c", std::string("exec \"$0\" decode \"$1\" ") + closed,
+                   BinDir() + "/ondavo-cli", dir / "a.DVR"});
+    EXPECT_EQ(RunProgram(shell).status, 0);
+    EXPECT_EQ(ReadBytes(dir / "a.WAV"), earlier);
+  }
 }
 
 // The codec is looked for in LD_LIBRARY_PATH, the program's own lib folder

@@ -1,0 +1,28 @@
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+
+#include <cstdlib>
+
+#include "process_setup.h"
+
+namespace ondavo {
+
+void PrepareProcess() {
+  // A program started without a standard handle has no file behind that
+  // descriptor; the C library could hand its number to the next file opened.
+  for (int fd = 0; fd <= 2; ++fd) {
+    intptr_t handle = ::_get_osfhandle(fd);
+    if (handle != -1 && handle != -2) continue;
+    int opened = ::_open("NUL", _O_RDWR | _O_BINARY);
+    if (opened < 0) std::_Exit(1);
+    if (opened != fd) {
+      if (::_dup2(opened, fd) != 0) std::_Exit(1);
+      ::_close(opened);
+    }
+  }
+  // Held until the program ends; Windows releases it then, however it ends.
+  ::CreateMutexA(nullptr, FALSE, kRunningMutexName);
+}
+
+}  // namespace ondavo
