@@ -2,7 +2,8 @@
 # recording, `make check` runs the test suites, `make test` the whole gate,
 # `make bench` measures, `make windows` builds the 32-bit Windows programs,
 # `make dist-windows` their installer and portable zip, `make test-windows`
-# runs the test suites on them and tests the installer under Wine.
+# runs the test suites on them and tests the installer under Wine, `make deb`
+# builds the Debian package and `make test-deb` tests it in a fresh chroot.
 # Each one first installs whatever Debian packages it is missing
 # (scripts/bootstrap, scripts/bootstrap-windows), so a new machine needs
 # nothing else, and pays only for what it runs.
@@ -12,6 +13,7 @@
 # configure through those presets.
 BUILD ?= build
 WINDOWS_BUILD ?= build-windows
+DEB_BUILD ?= build-deb
 JOBS ?= $(shell nproc)
 PROGRAMS = ondavo ondavo-cli vek-codec Vek
 # The window's tests need a display. -noreset: Xvfb otherwise starts over
@@ -20,7 +22,7 @@ PROGRAMS = ondavo ondavo-cli vek-codec Vek
 XVFB = xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" env GSETTINGS_BACKEND=memory
 
 .PHONY: all programs build run check test bench install clean format windows dist-windows \
-  test-windows
+  test-windows deb test-deb
 
 all: build
 
@@ -98,10 +100,24 @@ test-windows: windows
 	cmake --build $(WINDOWS_BUILD) --target dist
 	cd $(WINDOWS_BUILD) && $(XVFB) ctest --output-on-failure -j $(JOBS) $(TESTS)
 
+# The Debian package $(DEB_BUILD)/ondavo_VERSION_amd64.deb, built with
+# dpkg-buildpackage in a scratch copy of the tree (scripts/build-deb); the
+# version is the project's, marked when the tree has changes not committed.
+deb:
+	@scripts/bootstrap deb
+	scripts/build-deb --jobs $(JOBS) --output $(DEB_BUILD)
+
+# The package tested as Debian tests packages (scripts/test-deb): lintian;
+# piuparts installs, removes and purges it in a fresh Debian 12 chroot, and
+# there the installed programs decode the sample as $(BUILD)'s do.
+test-deb: deb programs
+	scripts/test-deb --build $(BUILD) $(DEB_BUILD)
+
 format:
 	clang-format -i $$(git ls-files '*.h' '*.cpp' '*.c')
 
-# Every build tree of this clone; the Windows libraries and the Wine prefix
-# cached under ~/.cache/ondavo are shared by every clone and stay.
+# Every build tree of this clone; the Windows libraries, the Wine prefix and
+# the package test's chroot cached under ~/.cache/ondavo are shared by every
+# clone and stay.
 clean:
-	rm -rf $(BUILD) $(WINDOWS_BUILD) build-asan build-fuzz build-bench
+	rm -rf $(BUILD) $(WINDOWS_BUILD) $(DEB_BUILD) build-asan build-fuzz build-bench
