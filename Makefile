@@ -92,11 +92,14 @@ dist-windows: windows
 # ctest lists and runs each test program through scripts/wine-run. The tests
 # go into $(WINDOWS_BUILD) itself, as `make check` adds them to $(BUILD), so
 # the programs are compiled once. The installer is built too, and tested in
-# a scratch Wine prefix (the ctest dist.installer, scripts/test-installer).
+# a scratch Wine prefix (the ctest dist.installer, scripts/test-installer),
+# and the Windows programs are held against the Linux ones of $(BUILD)
+# (windows.like_linux, tests/windows_like_linux.py).
 # One test by name, as for `make check`:
 #   make test-windows TESTS='-R CliCodecTest'
-test-windows: windows
-	cmake -S . -B $(WINDOWS_BUILD) -DONDAVO_BUILD_TESTS=ON
+test-windows: windows programs
+	cmake -S . -B $(WINDOWS_BUILD) -DONDAVO_BUILD_TESTS=ON \
+	  -DONDAVO_LINUX_BIN_DIR=$(CURDIR)/$(BUILD)/bin
 	cmake --build $(WINDOWS_BUILD) -j $(JOBS)
 	cmake --build $(WINDOWS_BUILD) --target dist
 	cd $(WINDOWS_BUILD) && $(XVFB) ctest --output-on-failure -j $(JOBS) $(TESTS)
