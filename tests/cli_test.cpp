@@ -266,10 +266,16 @@ TEST(CliCodecTest, TheCodecComesOnlyFromWhereItMay) {
 #else
   const Case cases[] = {
       {BinDir() + "/ondavo-cli", "", 0, 0, ""},
-      {BinDir() + "/ondavo-cli", "LD_LIBRARY_PATH=" + dir / "vendor", 0, 0xE0, ""},
-      {BinDir() + "/ondavo-cli", "LD_LIBRARY_PATH=:/nowhere", 1, -1,
+      // The loader ignores an empty LD_LIBRARY_PATH, and takes its folders in
+      // order, an empty one for the current folder.
+      {BinDir() + "/ondavo-cli", "LD_LIBRARY_PATH=", 0, 0, ""},
+      {BinDir() + "/ondavo-cli", "LD_LIBRARY_PATH=" + dir / "vendor" + ":", 0, 0xE0, ""},
+      {BinDir() + "/ondavo-cli", "LD_LIBRARY_PATH=/nowhere:", 1, -1,
        "Can't load codec library libVek.so (LD_LIBRARY_PATH names the folder . relative to the "
        "current one, and it holds a libVek.so; name folders there by their full paths)\n"},
+      {BinDir() + "/ondavo-cli", "LD_LIBRARY_PATH=../work", 1, -1,
+       "Can't load codec library libVek.so (LD_LIBRARY_PATH names the folder ../work relative to "
+       "the current one, and it holds a libVek.so; name folders there by their full paths)\n"},
       {dir / "bin/ondavo-cli", "", 1, -1,
        "Can't load codec library libVek.so (libVek.so: cannot open shared object file: No such "
        "file or directory)\n"},
