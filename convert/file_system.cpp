@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "output_name.h"
+
 namespace ondavo {
 
 std::string ErrorText(int error) {
@@ -10,12 +12,7 @@ std::string ErrorText(int error) {
 }
 
 std::string TemporaryNameFor(const std::string& path, const std::string& unique) {
-#if defined(_WIN32)
-  size_t name_start = path.find_last_of("/\\:");
-#else
-  size_t name_start = path.find_last_of('/');
-#endif
-  name_start = name_start == std::string::npos ? 0 : name_start + 1;
+  size_t name_start = FileNameStart(path);
   return path.substr(0, path.find('.', name_start)) + ".ondavo-part-" + unique;
 }
 

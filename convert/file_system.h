@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace ondavo {
 
@@ -61,13 +62,19 @@ class FileSystem {
   virtual int CheckOutputName(const std::string& path, bool* exists) = 0;
   // Creates a new, empty file in the folder of `path` under a name of its
   // own (TemporaryNameFor), with the permissions a new file gets there, or
-  // those of the file it is to replace. Its name goes to `*temporary`.
+  // those of the file it is to replace. Its name goes to `*temporary`. It is
+  // locked while it is open, so that RemoveStaleTemporaries leaves it alone.
   virtual int CreateTemporary(const std::string& path, std::unique_ptr<OutputFile>* file,
                               std::string* temporary) = 0;
   // Puts the closed file `from` in place of `to` in one step; whatever `to`
   // named before, a link included, is replaced, not written through.
   virtual int Rename(const std::string& from, const std::string& to) = 0;
   virtual int Remove(const std::string& path) = 0;
+  // Removes what killed runs left of outputs to `path`: the regular files
+  // named TemporaryNameFor(path, <anything>) that no process is writing (on
+  // POSIX systems none holds locked, on Windows none has open). Returns
+  // their paths. A file that cannot be taken or removed is left.
+  virtual std::vector<std::string> RemoveStaleTemporaries(const std::string& path) = 0;
   // True when both paths name one existing file (links included).
   virtual bool SameFile(const std::string& a, const std::string& b) = 0;
 };

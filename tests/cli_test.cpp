@@ -46,7 +46,10 @@ TEST(CliTest, EachRunSaysHowItWentAndExitsSo) {
        "2 converted, 0 skipped, 0 failed\n"},
       {{"decode", a + ".DVR", "-q", b + ".DVR"}, 0, "", ""},  // quiet: nothing when all went well
       {{"decode", "-n", b + ".DVR"}, 0, "", "File " + b + ".WAV exists; not replaced\n"},
-      {{"decode", dir / "a.dvr"}, 2, "", "Choose file to Decode\n"},
+      {{"decode", dir / "a.dvr"},
+       2,
+       "",
+       "Choose file to Decode\nThe file's name must contain .DVR in capital letters\n"},
       {{"encode", dir / "a.raw"}, 2, "", "Choose *.pcm file to Encode\n"},
       {{"decode", dir / "none.DVR"},
        1,
