@@ -6,8 +6,9 @@
 // in place only when it is whole, so a failed run never leaves a partial
 // file under an output's name, and an earlier output survives it.
 //
-// Every operation returns 0 or an error code (an errno value, or
-// kNotRegularFile); nothing here throws. ErrorText() words either.
+// Every operation returns 0 or an error code (an errno value, kNotRegularFile
+// or, on Windows, kWindowsErrorBase + a Windows error code); nothing here
+// throws. ErrorText() words each.
 #ifndef ONDAVO_CONVERT_FILE_SYSTEM_H_
 #define ONDAVO_CONVERT_FILE_SYSTEM_H_
 
@@ -21,8 +22,10 @@ namespace ondavo {
 
 // A FIFO, a device or a socket where a file was expected.
 inline constexpr int kNotRegularFile = 100001;
+// Windows' own error codes (GetLastError) start here, above every errno.
+inline constexpr int kWindowsErrorBase = 200000;
 
-// The system's wording of `error`.
+// The system's wording of `error`, without a final period.
 std::string ErrorText(int error);
 
 // A file opened for reading from its start.
