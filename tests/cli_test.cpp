@@ -54,7 +54,7 @@ TEST(CliTest, EachRunSaysHowItWentAndExitsSo) {
       {{"decode", dir / "none.DVR"},
        1,
        "",
-       "Can't open file " + dir / "none.DVR" + " (No such file or directory)\n"},
+       "Can't open file " + dir / "none.DVR" + " (" + NoSuchFileReason() + ")\n"},
       {{"decode", "-r", dir / "card"},
        0,
        "",
