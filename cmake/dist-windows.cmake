@@ -46,5 +46,5 @@ add_custom_target(dist DEPENDS ${ondavo_setup} ${ondavo_zip})
 if(ONDAVO_BUILD_TESTS)
   add_test(NAME dist.installer
            COMMAND ${PROJECT_SOURCE_DIR}/scripts/test-installer ${PROJECT_BINARY_DIR})
-  set_tests_properties(dist.installer PROPERTIES TIMEOUT 300)
+  set_tests_properties(dist.installer PROPERTIES TIMEOUT 900)
 endif()
