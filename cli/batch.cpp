@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <string_view>
 #include <utility>
 
 #include "output_claims.h"
@@ -45,6 +46,19 @@ void Count(MessageKind kind, Tally* tally) {
   }
 }
 
+// The folder for `job`'s output as the conversion joins a name to it: it
+// keeps a separator at the end and puts '/' otherwise, so on Windows the
+// system's own goes there first.
+std::string OutputFolder(const Job& job) {
+#ifdef _WIN32
+  const std::string& folder = job.output_folder;
+  if (!folder.empty() && std::string_view("/\\:").find(folder.back()) == std::string_view::npos) {
+    return folder + '\\';
+  }
+#endif
+  return job.output_folder;
+}
+
 // One conversion, its messages on `out` and `err`.
 MessageKind RunOne(const Job& job, const BatchOptions& options, std::FILE* out, std::FILE* err,
                    bool show_progress, bool show_counts) {
@@ -60,14 +74,14 @@ MessageKind RunOne(const Job& job, const BatchOptions& options, std::FILE* out, 
   TerminalHost host(job.input, show_progress, options.quiet, out, err);
   ConversionOptions conversion;
   conversion.frame_counts = show_counts ? out : nullptr;
-  conversion.output_folder = job.output_folder;
+  conversion.output_folder = OutputFolder(job);
   conversion.existing_output = options.existing_output;
   conversion.stop_request = options.stop_request;
   options.command(host, conversion);
   MessageKind outcome = host.outcome().value_or(MessageKind::kFailed);
 
   if (outcome == MessageKind::kFinished && options.keep_time) {
-    std::string output = OutputPathFor(job.input, options.output_extension, job.output_folder);
+    std::string output = OutputPathFor(job.input, options.output_extension, OutputFolder(job));
     std::error_code error;
     fs::last_write_time(PathFromUtf8(output), fs::last_write_time(PathFromUtf8(job.input), error),
                         error);
@@ -148,7 +162,7 @@ std::string ClaimOutput(const Job& job, const BatchOptions& options, OutputClaim
   // A path the command refuses has no output; the command says so itself.
   if (options.accepts == nullptr || !options.accepts(job.input)) return {};
   return claims->Claim(job.input,
-                       OutputPathFor(job.input, options.output_extension, job.output_folder));
+                       OutputPathFor(job.input, options.output_extension, OutputFolder(job)));
 }
 
 void Refuse(const std::string& refusal, Tally* tally) {
