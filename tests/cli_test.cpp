@@ -241,9 +241,6 @@ TEST_F(CardTest, InputsThatWouldShareAnOutputAreNotBothConverted) {
 // left, the exit status tells the signal, and the summary the files not
 // started. Killed outright, the run takes its workers with it.
 TEST(CliStopTest, ASignalStopsTheRunAndWritesNothing) {
-#ifdef _WIN32
-  GTEST_SKIP() << "Wine sends no Ctrl-Break, the console's stand-in for signals";
-#else
   // Once `count` unfinished outputs are there, or false after 20 s.
   auto wait_for_temporary_files = [](const TempDir& dir, long count) {
     for (int i = 0; i < 2000; ++i, std::this_thread::sleep_for(std::chrono::milliseconds(10))) {
@@ -255,12 +252,19 @@ TEST(CliStopTest, ASignalStopsTheRunAndWritesNothing) {
     }
     return false;
   };
+#ifdef _WIN32
+  // Wine sends no Ctrl-Break, the console's stand-in for signals: the run
+  // is only killed.
+  const int SIGKILL = 9;
+  const std::tuple<int, int, std::string> cases[] = {{SIGKILL, 2, ""}};
+#else
   const std::tuple<int, int, std::string> cases[] = {
       {SIGINT, 1, "0 converted, 0 skipped, 1 failed, 2 not started\n"},
       {SIGINT, 2, "0 converted, 0 skipped, 2 failed, 1 not started\n"},
       {SIGTERM, 1, "0 converted, 0 skipped, 1 failed, 2 not started\n"},
       {SIGHUP, 2, "0 converted, 0 skipped, 2 failed, 1 not started\n"},
       {SIGKILL, 2, ""}};
+#endif
   for (const auto& [signal, jobs, summary] : cases) {
     SCOPED_TRACE(std::to_string(signal) + " with -j " + std::to_string(jobs));
     TempDir dir;
@@ -271,8 +275,13 @@ TEST(CliStopTest, ASignalStopsTheRunAndWritesNothing) {
     WriteBytes(dir / "a.WAV", {'o', 'l', 'd'});
     Program cli = Cli(
         {"decode", "-q", "-j", std::to_string(jobs), dir / "a.DVR", dir / "b.DVR", dir / "c.DVR"});
-    const std::vector<std::string> names = {"a.DVR", "a.WAV", "b.DVR",
-                                            "c.DVR", "codec", "codec/" + kCodec};
+    std::vector<std::string> names = {"a.DVR", "a.WAV", "b.DVR",
+                                      "c.DVR", "codec", "codec/" + kCodec};
+#ifdef _WIN32  // where the codec is looked for beside the program
+    fs::copy_file(BinDir() + "/ondavo-cli.exe", dir / "codec/ondavo-cli.exe");
+    cli.args[0] = dir / "codec/ondavo-cli";
+    names.push_back("codec/ondavo-cli.exe");
+#endif
     cli.env = {"LD_LIBRARY_PATH=" + dir / "codec", "ONDAVO_TEST_CODEC_DELAY_US=1000"};
     RunningProgram running(cli);
     ASSERT_TRUE(wait_for_temporary_files(dir, jobs));
@@ -291,7 +300,6 @@ TEST(CliStopTest, ASignalStopsTheRunAndWritesNothing) {
     EXPECT_EQ(ReadBytes(dir / "a.WAV"), (std::vector<uint8_t>{'o', 'l', 'd'}));
     EXPECT_EQ(dir.Names(), names);
   }
-#endif
 }
 
 // A full disk, here a file-size limit, fails the run and leaves the WAV of

@@ -148,6 +148,12 @@ RunningProgram::~RunningProgram() {
   ::CloseHandle(reinterpret_cast<HANDLE>(handle_));
 }
 
+// Windows has no signals: the program is ended outright, as by SIGKILL,
+// with the status a POSIX shell would give.
+bool RunningProgram::Signal(int signal) {
+  return ::TerminateProcess(reinterpret_cast<HANDLE>(handle_), 128 + signal) != 0;
+}
+
 ProgramResult RunningProgram::Wait() {
   ProgramResult result;
   DWORD code = static_cast<DWORD>(-1);
