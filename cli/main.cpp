@@ -105,8 +105,6 @@ int JobCount(const std::string& text) {
 CLI::App* AddCommand(CLI::App& app, const char* name, const char* about, const char* files,
                      Settings* settings) {
   CLI::App* command = app.add_subcommand(name, about);
-  // Options begin with '-' on every system: "/data/a.DVR" is a path.
-  command->allow_windows_style_options(false);
   command->add_option("PATH", settings->paths, files)->required();
   command->add_flag("-q,--quiet", settings->quiet,
                     "Print nothing but failures: no messages, counts or progress");
@@ -141,6 +139,8 @@ int main(int argc, char** argv) {
       "Converts coded voice recordings (.DVR) into WAV files, and raw PCM into coded "
       "records."};
   app.name("ondavo-cli");
+  // Options begin with '-' on every system: "/data/a.DVR" is a path. The
+  // commands, added after, take this from the app.
   app.allow_windows_style_options(false);
   app.set_version_flag("--version", "ondavo-cli " ONDAVO_VERSION);
   app.require_subcommand(1);
