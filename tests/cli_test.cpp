@@ -45,7 +45,6 @@ TEST(CliTest, EachRunSaysHowItWentAndExitsSo) {
   fs::permissions(dir.path() / "voice.DVR", fs::perms(0640));
   const fs::perms shared = fs::status(dir.path() / "voice.DVR").permissions();
   const std::string kIsAFolder = " is a folder; -r searches it\n";
-  const std::string root_none = Utf8FromPath(fs::path("/none.DVR").make_preferred());
   const std::tuple<std::vector<std::string>, int, std::string, std::string> runs[] = {
       {{"decode", a + ".DVR", b + ".DVR"},
        0,
@@ -61,10 +60,7 @@ TEST(CliTest, EachRunSaysHowItWentAndExitsSo) {
        "",
        "Choose *.pcm file to Encode\n" + dir / "card" + kIsAFolder},
       // A path, not an option, on every system.
-      {{"decode", "/none.DVR"},
-       1,
-       "",
-       "Can't open file " + root_none + " (No such file or directory)\n"},
+      {{"decode", "/none.DVR"}, 1, "", "Can't open file /none.DVR (No such file or directory)\n"},
       {{"decode", "-r", dir / "card"},
        0,
        "",
@@ -188,8 +184,11 @@ TEST_F(CardTest, RecursesIntoFoldersSerialOrParallelAlike) {
   EXPECT_EQ(parallel.err, unsearchable + "File " + kept + " exists; not replaced\n" + tally);
   EXPECT_FALSE(fs::exists(dir_ / "card/day1/a.WAV"));
   EXPECT_EQ(fs::last_write_time(dir_ / "serial/day1/a.WAV"), recorded);
-#ifndef _WIN32
-  // Halved, so that the folder can be removed.
+  // Shortened, so that the folders can be removed.
+#ifdef _WIN32
+  for (const std::string tree : {"card/", "serial/", "parallel Ü/"})
+    fs::rename(PathFromUtf8(dir_ / (tree + deep)), PathFromUtf8(dir_ / (tree + "day1/e")));
+#else
   fs::rename(deep.substr(0, day1.size() + (deep.size() - day1.size()) / 2 / 251 * 251),
              dir_ / "half");
 #endif

@@ -164,12 +164,12 @@ ProgramResult RunningProgram::Wait() {
     handle_ = 0;
   }
   result.status = static_cast<int>(code);
-  // Lines end in "\n" as on POSIX; a path the program joined with '/' reads
-  // as the tests' own paths, with '\\'.
+  // Lines end in "\n" as on POSIX. Paths are compared as written: the
+  // programs join them with '\\' here.
   for (auto [text, name] : {std::pair(&result.out, "out"), std::pair(&result.err, "err")}) {
     for (char c : ReadText(output_ / name)) {
       if (c == '\n' && !text->empty() && text->back() == '\r') text->pop_back();
-      text->push_back(c == '/' ? '\\' : c);
+      text->push_back(c);
     }
   }
   return result;
