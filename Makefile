@@ -4,12 +4,15 @@
 # `make dist-windows` their installer and portable zip, `make test-windows`
 # runs the test suites on them and tests the installer under Wine.
 # Each one first installs whatever Debian packages it is missing
-# (scripts/bootstrap, scripts/bootstrap-windows), so a new machine needs
+# (scripts/bootstrap, scripts/setup-windows-machine), so a new machine needs
 # nothing else, and pays only for what it runs.
+#
+# Each build variant is declared once, in CMakePresets.json (dev, asan, fuzz,
+# bench, windows; `cmake --list-presets`); the rules here and the scripts
+# configure through those presets.
 BUILD ?= build
 WINDOWS_BUILD ?= build-windows
 JOBS ?= $(shell nproc)
-CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo -DONDAVO_WERROR=ON
 PROGRAMS = ondavo ondavo-cli vek-codec Vek
 # The window's tests need a display. -noreset: Xvfb otherwise starts over
 # whenever its last client leaves, and a test that connects meanwhile finds
@@ -25,7 +28,7 @@ all: build
 # `make check` or `make test` adds them.
 programs:
 	@scripts/bootstrap
-	@test -f $(BUILD)/CMakeCache.txt || cmake -S . -B $(BUILD) $(CMAKE_FLAGS) -DONDAVO_BUILD_TESTS=OFF
+	@test -f $(BUILD)/CMakeCache.txt || cmake --preset dev -B $(BUILD) -DONDAVO_BUILD_TESTS=OFF
 	cmake --build $(BUILD) -j $(JOBS) --target $(PROGRAMS)
 
 run: programs
@@ -35,7 +38,7 @@ run: programs
 
 build:
 	@scripts/bootstrap test
-	cmake -S . -B $(BUILD) $(CMAKE_FLAGS) -DONDAVO_BUILD_TESTS=ON
+	cmake --preset dev -B $(BUILD) -DONDAVO_BUILD_TESTS=ON
 	cmake --build $(BUILD) -j $(JOBS)
 
 # The test suites, seconds after a build; one test by name:
@@ -47,7 +50,7 @@ check: build
 # UndefinedBehaviorSanitizer, and a short run of each fuzzer.
 test: check
 	scripts/test-sanitized
-	scripts/fuzz-short
+	scripts/fuzz
 
 bench: build
 	@scripts/bootstrap bench
@@ -58,11 +61,14 @@ install: programs
 
 # The 32-bit Windows programs, cross-built with MinGW into $(WINDOWS_BUILD)/bin:
 # ondavo.exe, ondavo-cli.exe, vek-codec.exe and Vek.dll. The first run on a
-# machine installs what is missing and builds the Windows libraries into a
-# cache outside the clone (scripts/bootstrap-windows); later runs reuse them.
+# machine prepares it (scripts/setup-windows-machine: packages, the deb-src
+# entry, 32-bit programs; it says what it changes) and builds the Windows
+# libraries into a cache outside the clone (scripts/bootstrap-windows);
+# later runs reuse them.
 # A build folder made with other libraries is configured afresh. Only the
 # programs are built, even where `make test-windows` has added the tests.
 windows:
+	@scripts/setup-windows-machine
 	@scripts/bootstrap-windows
 	@set -e; deps=$$(scripts/bootstrap-windows --print-prefix); \
 	if [ -f $(WINDOWS_BUILD)/CMakeCache.txt ] && \
@@ -72,8 +78,8 @@ windows:
 	fi; \
 	if [ ! -f $(WINDOWS_BUILD)/CMakeCache.txt ]; then \
 	  set -x; \
-	  cmake -S . -B $(WINDOWS_BUILD) --toolchain cmake/mingw-i686.cmake \
-	    -DONDAVO_WINDOWS_DEPS:PATH=$$deps $(CMAKE_FLAGS) -DONDAVO_BUILD_TESTS=OFF; \
+	  ONDAVO_WINDOWS_DEPS=$$deps cmake --preset windows -B $(WINDOWS_BUILD) \
+	    -DONDAVO_BUILD_TESTS=OFF; \
 	fi
 	cmake --build $(WINDOWS_BUILD) -j $(JOBS) --target $(PROGRAMS)
 
@@ -86,12 +92,14 @@ dist-windows: windows
 # ctest lists and runs each test program through scripts/wine-run. The tests
 # go into $(WINDOWS_BUILD) itself, as `make check` adds them to $(BUILD), so
 # the programs are compiled once. The installer is built too, and tested in
-# a scratch Wine prefix (the ctest dist.installer, scripts/test-installer).
+# a scratch Wine prefix (the ctest dist.installer, scripts/test-installer),
+# and the Windows programs are held against the Linux ones of $(BUILD)
+# (windows.like_linux, tests/windows_like_linux.py).
 # One test by name, as for `make check`:
 #   make test-windows TESTS='-R CliCodecTest'
-test-windows: windows
+test-windows: windows programs
 	cmake -S . -B $(WINDOWS_BUILD) -DONDAVO_BUILD_TESTS=ON \
-	  -DCMAKE_CROSSCOMPILING_EMULATOR=$(CURDIR)/scripts/wine-run
+	  -DONDAVO_LINUX_BIN_DIR=$(CURDIR)/$(BUILD)/bin
 	cmake --build $(WINDOWS_BUILD) -j $(JOBS)
 	cmake --build $(WINDOWS_BUILD) --target dist
 	cd $(WINDOWS_BUILD) && $(XVFB) ctest --output-on-failure -j $(JOBS) $(TESTS)
@@ -99,5 +107,7 @@ test-windows: windows
 format:
 	clang-format -i $$(git ls-files '*.h' '*.cpp' '*.c')
 
+# Every build tree of this clone; the Windows libraries and the Wine prefix
+# cached under ~/.cache/ondavo are shared by every clone and stay.
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) $(WINDOWS_BUILD) build-asan build-fuzz build-bench

@@ -15,6 +15,7 @@
 #include <string_view>
 #include <system_error>
 
+#include "file_system.h"
 #include "output_claims.h"
 #include "utf8_path.h"
 
@@ -57,9 +58,9 @@ std::string FolderFor(const JobListOptions& options, const fs::path& relative_fo
 }
 
 #ifdef _WIN32
-// The system's reason, worded as for the files a conversion opens.
+// Windows' own reason, worded as for the files a conversion opens.
 std::string Reason(DWORD error) {
-  return std::system_category().default_error_condition(static_cast<int>(error)).message();
+  return ErrorText(kWindowsErrorBase + static_cast<int>(error));
 }
 #endif
 

@@ -27,7 +27,7 @@ add_custom_command(
   COMMAND ${CMAKE_COMMAND} -E copy ${PROJECT_BINARY_DIR}/readme-windows.txt
           ${ondavo_stage}/readme.txt
   # -WX: a warning (a missing file, a misspelt define) fails the build.
-  # makensis (Debian's nsis, installed by scripts/bootstrap-windows) is looked
+  # makensis (Debian's nsis, installed by scripts/setup-windows-machine) is looked
   # for when `dist` is built, so a build folder configured before it came
   # still finds it.
   COMMAND makensis -V2 -WX -INPUTCHARSET UTF8 -DVERSION=${PROJECT_VERSION}

@@ -15,12 +15,16 @@ const char kCodecLibraryName[] = "libVek.so";
 
 namespace {
 
-// The loader takes an empty or relative folder in LD_LIBRARY_PATH as one
-// under the current folder, where anybody who can write there could have
-// put a library of that name. Returns such a folder that holds `name`.
+// The loader searches the folders of LD_LIBRARY_PATH in order and takes
+// an empty or relative one as under the current folder, where anybody who
+// can write there could have put a library of that name. Returns such a
+// folder when it holds `name` and no full path ahead of it does, so that the
+// loader would take the library from there. An LD_LIBRARY_PATH that is
+// empty as a whole is no list at all to the loader. Folders that begin with
+// '$' are the loader's to expand and are passed over.
 std::string RelativeFolderHolding(const std::string& name) {
   const char* list = std::getenv("LD_LIBRARY_PATH");
-  if (list == nullptr) return {};
+  if (list == nullptr || *list == '\0') return {};
   std::string folders = list;
   size_t start = 0;
   while (start <= folders.size()) {
@@ -28,10 +32,12 @@ std::string RelativeFolderHolding(const std::string& name) {
     if (end == std::string::npos) end = folders.size();
     std::string folder = folders.substr(start, end - start);
     start = end + 1;
-    if (!folder.empty() && (folder[0] == '/' || folder[0] == '$')) continue;
+    if (!folder.empty() && folder[0] == '$') continue;
     std::string candidate = (folder.empty() ? std::string(".") : folder) + "/" + name;
     struct stat st;
-    if (::stat(candidate.c_str(), &st) == 0) return folder.empty() ? "." : folder;
+    if (::stat(candidate.c_str(), &st) != 0) continue;
+    if (folder.empty()) return ".";
+    return folder[0] == '/' ? std::string() : folder;
   }
   return {};
 }

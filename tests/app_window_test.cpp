@@ -208,7 +208,7 @@ TEST_F(WindowTest, DroppedFilesAreChosenAndDecodedInTurn) {
                 ExpectMessage("4 files to Decode, one after another:\n" + a + "\n" + b + "\n" + m5 +
                               "\n" + m6 + "\n\nLeft out, not .DVR:\n" + dir_ / "x.txt"),
                 ExpectMessage(Finished(dir_ / "a.WAV"), look),
-                ExpectMessage("Can't open file " + b + " (No such file or directory)", look),
+                ExpectMessage("Can't open file " + b + " (" + NoSuchFileReason() + ")", look),
                 ExpectMessage(Finished(dir_ / "m 2024.WAV"), look),
                 ExpectMessage("File " + m6 + " is not converted: its output " +
                                   dir_ / "m 2024.WAV" + " is that of " + m5,

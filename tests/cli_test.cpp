@@ -52,7 +52,10 @@ TEST(CliTest, EachRunSaysHowItWentAndExitsSo) {
        "2 converted, 0 skipped, 0 failed\n"},
       {{"decode", a + ".DVR", "-q", b + ".DVR"}, 0, "", ""},  // quiet: nothing when all went well
       {{"decode", "-n", b + ".DVR"}, 0, "", "File " + b + ".WAV exists; not replaced\n"},
-      {{"decode", dir / "a.dvr"}, 2, "", "Choose file to Decode\n"},
+      {{"decode", dir / "a.dvr"},
+       2,
+       "",
+       "Choose file to Decode\nThe file's name must contain .DVR in capital letters\n"},
       {{"encode", dir / "a.raw"}, 2, "", "Choose *.pcm file to Encode\n"},
       {{"decode", dir / "card"}, 2, "", "Choose file to Decode\n" + dir / "card" + kIsAFolder},
       {{"encode", dir / "card"},
@@ -60,7 +63,7 @@ TEST(CliTest, EachRunSaysHowItWentAndExitsSo) {
        "",
        "Choose *.pcm file to Encode\n" + dir / "card" + kIsAFolder},
       // A path, not an option, on every system.
-      {{"decode", "/none.DVR"}, 1, "", "Can't open file /none.DVR (No such file or directory)\n"},
+      {{"decode", "/none.DVR"}, 1, "", "Can't open file /none.DVR (" + NoSuchFileReason() + ")\n"},
       {{"decode", "-r", dir / "card"},
        0,
        "",
@@ -69,7 +72,7 @@ TEST(CliTest, EachRunSaysHowItWentAndExitsSo) {
       {{"decode", "-r", dir / "none"},
        2,
        "",
-       "Can't find folder " + dir / "none" + " (No such file or directory)\n"},
+       "Can't find folder " + dir / "none" + " (" + NoSuchFileReason() + ")\n"},
       {{"bogus"},
        2,
        "",
@@ -358,10 +361,16 @@ TEST(CliCodecTest, TheCodecComesOnlyFromWhereItMay) {
 #else
   const Case cases[] = {
       {BinDir() + "/ondavo-cli", "", 0, 0, ""},
-      {BinDir() + "/ondavo-cli", "LD_LIBRARY_PATH=" + dir / "vendor", 0, 0xE0, ""},
-      {BinDir() + "/ondavo-cli", "LD_LIBRARY_PATH=:/nowhere", 1, -1,
+      // The loader ignores an empty LD_LIBRARY_PATH, and takes its folders in
+      // order, an empty one for the current folder.
+      {BinDir() + "/ondavo-cli", "LD_LIBRARY_PATH=", 0, 0, ""},
+      {BinDir() + "/ondavo-cli", "LD_LIBRARY_PATH=" + dir / "vendor" + ":", 0, 0xE0, ""},
+      {BinDir() + "/ondavo-cli", "LD_LIBRARY_PATH=/nowhere:", 1, -1,
        "Can't load codec library libVek.so (LD_LIBRARY_PATH names the folder . relative to the "
        "current one, and it holds a libVek.so; name folders there by their full paths)\n"},
+      {BinDir() + "/ondavo-cli", "LD_LIBRARY_PATH=../work", 1, -1,
+       "Can't load codec library libVek.so (LD_LIBRARY_PATH names the folder ../work relative to "
+       "the current one, and it holds a libVek.so; name folders there by their full paths)\n"},
       {dir / "bin/ondavo-cli", "", 1, -1,
        "Can't load codec library libVek.so (libVek.so: cannot open shared object file: No such "
        "file or directory)\n"},

@@ -264,7 +264,7 @@ TEST_F(VekTool, PackAndUnpackGiveTheLibrarysBytes) {
       ASSERT_EQ(vVek_Encode_Frame(&speech[at], type, frame), type);
       expected.append(reinterpret_cast<char*>(frame), type);
     }
-    args.insert(args.begin(), "pack");
+    args.insert(args.begin(), {"pack", "--force"});  // each replaces the one before
     args.insert(args.end(), {kSpeech, Path("out.DVR")});
     ASSERT_EQ(Tool(args).first, 0);
     EXPECT_TRUE(ReadText(Path("out.DVR")) == expected) << ::testing::PrintToString(args);
@@ -305,6 +305,7 @@ TEST_F(VekTool, RefusalsSayWhyAndTouchNothing) {
   const std::string in = Path("in.pcm"), hard = Path("hard.pcm"), soft = Path("soft.pcm");
   const std::string fifo = Path("fifo"), folder = Path("folder"), missing = Path("missing");
   const std::string out = Path("out"), same = ": it is the input file";
+  const std::string taken = " exists; not replaced (--force replaces it)\n";
   WriteText(in, ReadText(kSpeech));  // 2 bytes past its last whole record
   fs::create_hard_link(in, hard);
   fs::create_symlink(in, soft);
@@ -321,11 +322,13 @@ TEST_F(VekTool, RefusalsSayWhyAndTouchNothing) {
       {{"pack", fifo, out}, 1, "cannot open " + fifo + ": not a regular file"},
       {{"unpack", "/dev/null", out}, 1, "cannot open /dev/null: not a regular file"},
       {{"pack", in, missing + "/x"}, 1, missing + "/x: " + std::strerror(ENOENT)},
-      {{"pack", in, folder}, 1, "cannot write " + folder + ": " + std::strerror(EISDIR)},
-      {{"pack", in, fifo}, 1, "cannot write " + fifo + ": not a regular file"},
+      {{"pack", "--force", in, folder}, 1, "cannot write " + folder + ": " + std::strerror(EISDIR)},
+      {{"pack", "--force", in, fifo}, 1, "cannot write " + fifo + ": not a regular file"},
       {{"pack", in, in}, 1, "cannot write " + in + same},
       {{"pack", in, hard}, 1, "cannot write " + hard + same + " " + in},
-      {{"unpack", in, soft}, 1, "cannot write " + soft + same + " " + in}};
+      {{"unpack", in, soft}, 1, "cannot write " + soft + same + " " + in},
+      {{"pack", kSpeech, in}, 1, "vek-codec: " + in + taken},
+      {{"unpack", kSpeech, soft}, 1, "vek-codec: " + soft + taken}};
   for (const auto& [args, status, message] : cases) {
     const pid_t writer = fork();
     if (writer == 0) _exit(open(fifo.c_str(), O_WRONLY) < 0);
@@ -355,18 +358,60 @@ TEST_F(VekTool, TheOutputIsReplacedWholeOrNotAtAll) {
   WriteText(kept, "kept");
   for (const std::string& file : {target, kept}) fs::permissions(file, fs::perms(0604));
   fs::create_symlink(target, link);
-  EXPECT_EQ(Tool({"pack", kSpeech, kept}, 4096).second,
+  EXPECT_EQ(Tool({"pack", "--force", kSpeech, kept}, 4096).second,
             "vek-codec: cannot write " + kept + failed + kept + " is left as it was\n");
   EXPECT_EQ(Tool({"pack", kSpeech, made}, 4096),
             std::pair(1, "vek-codec: cannot write " + made + failed + "nothing written\n"));
   EXPECT_TRUE(ReadText(kept) == "kept" && Files() == 3);
   for (const std::string& file : {link, kept, made})
-    ASSERT_EQ(Tool({"pack", kSpeech, file}).first, 0);
+    ASSERT_EQ(Tool({"pack", "--force", kSpeech, file}).first, 0);
   EXPECT_TRUE(ReadText(link) == ReadText(made) && ReadText(kept) == ReadText(made) &&
               ReadText(target) == "target" && !fs::is_symlink(link));
   const auto mode = [](const std::string& path) { return int(fs::status(path).permissions()); };
   EXPECT_EQ(std::vector({mode(target), mode(kept), mode(link), mode(made)}),
             std::vector({0604, 0604, 0640, 0640}));
+}
+
+// The codec is loaded only when a command needs it, from where the converter
+// loads it: the tool's lib folder or LD_LIBRARY_PATH (on Windows, its own
+// folder), never the current one, which here holds the recording codec, a
+// library without the tool's entry points.
+TEST_F(VekTool, TheCodecComesOnlyFromWhereItMay) {
+#ifdef _WIN32
+  const std::string codec = "Vek.dll", alone = Path("bin/vek-codec.exe");
+  const std::string beside = Path("vek-codec.exe"), vendor, not_found = " (";
+  fs::copy_file(VEK_CODEC_TOOL, beside);
+#else
+  const std::string codec = "libVek.so", alone = Path("bin/vek-codec"), beside = VEK_CODEC_TOOL;
+  const std::string vendor = "LD_LIBRARY_PATH=" + ondavo::Utf8FromPath(dir_.path());
+  const std::string not_found =
+      " (libVek.so: cannot open shared object file: No such file or directory); nothing written\n";
+#endif
+  fs::copy_file(RecordingCodecPath(), Path(codec));
+  fs::create_directory(Path("bin"));
+  fs::copy_file(VEK_CODEC_TOOL, alone);  // with no codec of its own
+  WriteText(Path("in.pcm"), ReadText(kSpeech));
+  const std::vector<std::string> pack = {"pack", "in.pcm", "out.DVR"};
+  // The program, a setting, its arguments, the exit status and the start of
+  // standard error (on Windows, the system's reason follows).
+  const std::tuple<std::string, std::string, std::vector<std::string>, int, std::string> cases[] = {
+      {VEK_CODEC_TOOL, "", pack, 0, ""},
+      {alone, "", {"--help"}, 0, ""},
+      {alone, "", pack, 1, "vek-codec: cannot load codec library " + codec + not_found},
+      {beside, vendor, pack, 1,
+       "vek-codec: codec library " + codec +
+           " has no entry point vVek_Encode_Frame; nothing written\n"}};
+  for (const auto& [program, env, args, status, err] : cases) {
+    Program tool(args);
+    tool.args.insert(tool.args.begin(), program);
+    if (!env.empty()) tool.env = {env};
+    tool.folder = ondavo::Utf8FromPath(dir_.path());
+    const ProgramResult run = RunProgram(tool);
+    EXPECT_EQ(run.status, status) << program << " " << run.err;
+    EXPECT_EQ(run.err.substr(0, err.size()), err);
+    EXPECT_EQ(fs::exists(Path("out.DVR")), status == 0 && args == pack);
+    fs::remove(Path("out.DVR"));
+  }
 }
 
 }  // namespace

@@ -1,6 +1,5 @@
 # Hostile input: a replay of each fuzz target's saved inputs in every build,
-# and with ONDAVO_FUZZ the libFuzzer targets themselves (scripts/fuzz-short,
-# scripts/fuzz-long).
+# and with ONDAVO_FUZZ the libFuzzer targets themselves (scripts/fuzz).
 
 set(ondavo_fuzz_dir ${CMAKE_CURRENT_LIST_DIR}/fuzz)
 set(ondavo_fuzz_targets io_faults)

@@ -77,6 +77,15 @@ uint32_t Le32(const std::vector<uint8_t>& bytes, size_t offset) {
          static_cast<uint32_t>(bytes.at(offset + 3)) << 24;
 }
 
+std::string NoSuchFileReason() {
+#ifdef _WIN32
+  const bool wine = ::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "wine_get_version");
+  return wine ? "File not found" : "The system cannot find the file specified";
+#else
+  return "No such file or directory";
+#endif
+}
+
 int FrameLength(uint8_t first) {
   if (first < 0x40) return 11;
   if (first < 0x80) return 18;

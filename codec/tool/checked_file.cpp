@@ -185,6 +185,13 @@ void CheckNotSameFile(const std::string& input, const std::string& output) {
   }
 }
 
+void CheckMayReplace(const std::string& output, bool force) {
+  std::error_code error;  // a name that cannot be looked at fails when written
+  if (!force && fs::exists(fs::symlink_status(Native(output), error))) {
+    throw FileError(output + " exists; not replaced (--force replaces it)");
+  }
+}
+
 void ReplaceWholeFile(const std::string& path, const std::vector<uint8_t>& data) {
   // Only a regular file or a link is replaced: a device or a FIFO renamed
   // over would be gone for everyone else, and a folder cannot be.

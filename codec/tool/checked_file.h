@@ -23,6 +23,10 @@ std::vector<uint8_t> ReadWholeFile(const std::string& path);
 // the same file (a hard link, a symbolic link).
 void CheckNotSameFile(const std::string& input, const std::string& output);
 
+// Refuses an output name that is taken, by a file or a link, unless `force`:
+// what is there may be a recording or other work the user wants kept.
+void CheckMayReplace(const std::string& output, bool force);
+
 // Writes the data into a new temporary file beside `path` and renames it
 // over `path` once all of it is written, so the output appears whole or
 // not at all. A failure removes the temporary file and leaves whatever was

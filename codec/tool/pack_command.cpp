@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "checked_file.h"
+#include "codec_library.h"
 #include "commands.h"
 #include "dvr_header.h"
 #include "vbr_frame_chooser.h"
@@ -20,6 +21,7 @@ enum class PackMode { kHigh, kMid, kLow, kVbr };
 struct PackOptions {
   PackMode mode = PackMode::kHigh;
   int rate = kDvrDefaultRate;
+  bool force = false;
   std::string input;
   std::string output;
 };
@@ -63,6 +65,8 @@ PackOptions ParsePackArgs(const std::vector<std::string>& args) {
       options.mode = ParseMode(*mode);
     } else if (auto rate = TakeOption(args, &i, "--rate")) {
       options.rate = ParseRate(*rate);
+    } else if (args[i] == "--force") {
+      options.force = true;
     } else if (args[i].size() > 1 && args[i][0] == '-') {
       throw UsageError("unknown option '" + args[i] + "'");
     } else {
@@ -91,12 +95,16 @@ int FixedFrameType(PackMode mode) {
 void RunPack(const std::vector<std::string>& args) {
   const PackOptions options = ParsePackArgs(args);
   CheckNotSameFile(options.input, options.output);
+  CheckMayReplace(options.output, options.force);
   const std::vector<uint8_t> input = ReadWholeFile(options.input);
+  const auto init_dsp_regs = VEK_ENTRY_POINT(vVek_Init_Dsp_Regs);
+  const auto init_encoder = VEK_ENTRY_POINT(vVek_Init_Encoder);
+  const auto encode_frame = VEK_ENTRY_POINT(vVek_Encode_Frame);
 
   const auto header = MakeDvrHeader(options.rate);
   std::vector<uint8_t> output(header.begin(), header.end());
-  vVek_Init_Dsp_Regs();
-  vVek_Init_Encoder();
+  init_dsp_regs();
+  init_encoder();
   VbrFrameChooser chooser;
   constexpr size_t kFrameBytes = 2 * kVekFrameSamples;
   for (size_t offset = 0; offset < input.size(); offset += kFrameBytes) {
@@ -109,7 +117,7 @@ void RunPack(const std::vector<std::string>& args) {
     const int type =
         options.mode == PackMode::kVbr ? chooser.Choose(pcm) : FixedFrameType(options.mode);
     unsigned char frame[kVekMaxFrameBytes];
-    const int length = vVek_Encode_Frame(pcm, type, frame);
+    const int length = encode_frame(pcm, type, frame);
     if (length <= 0) {
       throw CodecError("the codec could not encode frame " + std::to_string(offset / kFrameBytes) +
                        " of " + options.input);

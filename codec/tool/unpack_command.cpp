@@ -4,20 +4,30 @@
 #include <vector>
 
 #include "checked_file.h"
+#include "codec_library.h"
 #include "commands.h"
 #include "vek.h"
 
 namespace vek {
 
 void RunUnpack(const std::vector<std::string>& args) {
+  bool force = false;
+  std::vector<std::string> paths;
   for (const std::string& arg : args) {
-    if (arg.size() > 1 && arg[0] == '-') throw UsageError("unknown option '" + arg + "'");
+    if (arg == "--force") {
+      force = true;
+    } else if (arg.size() > 1 && arg[0] == '-') {
+      throw UsageError("unknown option '" + arg + "'");
+    } else {
+      paths.push_back(arg);
+    }
   }
-  if (args.size() != 2) throw UsageError("unpack needs an input and an output file");
-  const std::string& input_path = args[0];
-  const std::string& output_path = args[1];
+  if (paths.size() != 2) throw UsageError("unpack needs an input and an output file");
+  const std::string& input_path = paths[0];
+  const std::string& output_path = paths[1];
 
   CheckNotSameFile(input_path, output_path);
+  CheckMayReplace(output_path, force);
   const std::vector<uint8_t> input = ReadWholeFile(input_path);
   // A cut-off record means a damaged or wrong file: better to say so than to
   // hand back most of it as if nothing were wrong.
@@ -26,13 +36,17 @@ void RunUnpack(const std::vector<std::string>& args) {
                      " bytes after the last whole one); nothing written");
   }
 
+  const auto init_dsp_regs = VEK_ENTRY_POINT(vVek_Init_Dsp_Regs);
+  const auto init_decoder = VEK_ENTRY_POINT(vVek_Init_Decoder);
+  const auto decode_record = VEK_ENTRY_POINT(vVek_Decode_Record);
+
   std::vector<uint8_t> output;
   output.reserve(input.size() / kVekRecordBytes * kVekBlockSamples * 2);
-  vVek_Init_Dsp_Regs();
-  vVek_Init_Decoder();
+  init_dsp_regs();
+  init_decoder();
   for (size_t offset = 0; offset < input.size(); offset += kVekRecordBytes) {
     short pcm[kVekBlockSamples];
-    vVek_Decode_Record(input.data() + offset, pcm);
+    decode_record(input.data() + offset, pcm);
     for (short sample : pcm) {
       const auto bits = static_cast<uint16_t>(sample);
       output.push_back(static_cast<uint8_t>(bits & 0xFF));

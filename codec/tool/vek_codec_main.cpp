@@ -6,7 +6,6 @@
 #include <shellapi.h>
 #endif
 
-#include <csignal>
 #include <cstdio>
 #include <exception>
 #include <filesystem>
@@ -16,12 +15,13 @@
 
 #include "checked_file.h"
 #include "commands.h"
+#include "process_setup.h"
 
 namespace {
 
 constexpr char kUsage[] =
-    "usage: vek-codec pack [--mode high|mid|low|vbr] [--rate HZ] IN.pcm OUT.DVR\n"
-    "       vek-codec unpack IN.DVR OUT.pcm\n"
+    "usage: vek-codec pack [--mode high|mid|low|vbr] [--rate HZ] [--force] IN.pcm OUT.DVR\n"
+    "       vek-codec unpack [--force] IN.DVR OUT.pcm\n"
     "       vek-codec --help\n";
 
 constexpr char kHelp[] =
@@ -40,10 +40,14 @@ constexpr char kHelp[] =
     "        into raw 16-bit little-endian PCM. A trailing partial record is an\n"
     "        error, and then nothing is written.\n"
     "\n"
-    "Inputs must be regular files, and so must an output that exists already,\n"
-    "unless it is a symbolic link, which is replaced. The output may not be the\n"
-    "input. It is written under a temporary name beside it and renamed into\n"
+    "Inputs must be regular files. An output name that is taken is refused\n"
+    "unless --force is given; then a regular file or a symbolic link there is\n"
+    "replaced (the link itself, not what it points to). The output may not be\n"
+    "the input. It is written under a temporary name beside it and renamed into\n"
     "place when complete; a failure leaves an earlier file of its name alone.\n"
+    "\n"
+    "The codec library is loaded when pack or unpack needs it, from where\n"
+    "ondavo-cli loads it, never from the current folder.\n"
     "\n"
     "Exit status: 0 on success, 1 if the work failed, 2 for a usage error.\n";
 
@@ -70,11 +74,7 @@ std::vector<std::string> Arguments([[maybe_unused]] int argc, [[maybe_unused]] c
 }  // namespace
 
 int main(int argc, char** argv) {
-#ifdef SIGXFSZ
-  // Past the file size limit, a write should fail with EFBIG and be reported
-  // like a full disk, not kill the program halfway.
-  std::signal(SIGXFSZ, SIG_IGN);
-#endif
+  ondavo::PrepareProcess();
   try {
     const std::vector<std::string> args = Arguments(argc, argv);
     for (const std::string& arg : args) {
