@@ -104,7 +104,7 @@ class RunningProgram {
  public:
   explicit RunningProgram(const Program& program);
   ~RunningProgram();
-  bool Signal(int signal);  // false if it could not be sent; POSIX only
+  bool Signal(int signal);  // false if it could not be sent; on Windows ends it outright
   ProgramResult Wait();
 
  private:
