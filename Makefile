@@ -5,7 +5,7 @@
 # runs the test suites on them and tests the installer under Wine, `make deb`
 # builds the Debian package and `make test-deb` tests it in a fresh chroot.
 # Each one first installs whatever Debian packages it is missing
-# (scripts/bootstrap, scripts/bootstrap-windows), so a new machine needs
+# (scripts/bootstrap, scripts/setup-windows-machine), so a new machine needs
 # nothing else, and pays only for what it runs.
 #
 # Each build variant is declared once, in CMakePresets.json (dev, asan, fuzz,
@@ -63,11 +63,14 @@ install: programs
 
 # The 32-bit Windows programs, cross-built with MinGW into $(WINDOWS_BUILD)/bin:
 # ondavo.exe, ondavo-cli.exe, vek-codec.exe and Vek.dll. The first run on a
-# machine installs what is missing and builds the Windows libraries into a
-# cache outside the clone (scripts/bootstrap-windows); later runs reuse them.
+# machine prepares it (scripts/setup-windows-machine: packages, the deb-src
+# entry, 32-bit programs; it says what it changes) and builds the Windows
+# libraries into a cache outside the clone (scripts/bootstrap-windows);
+# later runs reuse them.
 # A build folder made with other libraries is configured afresh. Only the
 # programs are built, even where `make test-windows` has added the tests.
 windows:
+	@scripts/setup-windows-machine
 	@scripts/bootstrap-windows
 	@set -e; deps=$$(scripts/bootstrap-windows --print-prefix); \
 	if [ -f $(WINDOWS_BUILD)/CMakeCache.txt ] && \
@@ -91,11 +94,14 @@ dist-windows: windows
 # ctest lists and runs each test program through scripts/wine-run. The tests
 # go into $(WINDOWS_BUILD) itself, as `make check` adds them to $(BUILD), so
 # the programs are compiled once. The installer is built too, and tested in
-# a scratch Wine prefix (the ctest dist.installer, scripts/test-installer).
+# a scratch Wine prefix (the ctest dist.installer, scripts/test-installer),
+# and the Windows programs are held against the Linux ones of $(BUILD)
+# (windows.like_linux, tests/windows_like_linux.py).
 # One test by name, as for `make check`:
 #   make test-windows TESTS='-R CliCodecTest'
-test-windows: windows
-	cmake -S . -B $(WINDOWS_BUILD) -DONDAVO_BUILD_TESTS=ON
+test-windows: windows programs
+	cmake -S . -B $(WINDOWS_BUILD) -DONDAVO_BUILD_TESTS=ON \
+	  -DONDAVO_LINUX_BIN_DIR=$(CURDIR)/$(BUILD)/bin
 	cmake --build $(WINDOWS_BUILD) -j $(JOBS)
 	cmake --build $(WINDOWS_BUILD) --target dist
 	cd $(WINDOWS_BUILD) && $(XVFB) ctest --output-on-failure -j $(JOBS) $(TESTS)

@@ -147,7 +147,8 @@ bool COndavoDlg::ExchangePath(int id, wxString& member, bool save) {
 }
 
 void COndavoDlg::ShowMessage(const wxString& text) {
-  wxMessageDialog box(this, text, wxTheApp->GetAppDisplayName(), wxOK);
+  // No icon: the toolkit would otherwise add the information icon.
+  wxMessageDialog box(this, text, wxTheApp->GetAppDisplayName(), wxOK | wxICON_NONE);
   box.ShowModal();
 }
 
@@ -220,6 +221,9 @@ void COndavoDlg::EndModal(int result) {
 }
 
 void COndavoDlg::ChooseDvrFileCommand() {
+  // The fields are saved first, as OK saves them: a path over the length
+  // rule is refused with its message before the file dialog would open.
+  if (!m_bConverting && !TransferDataFromWindow()) return;
   if (std::optional<wxString> path = ChooseInputFile(kDvrFileFilter)) TakeDvrFiles({*path}, *path);
 }
 

@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <string_view>
 #include <utility>
 
 #include "output_claims.h"
@@ -45,6 +46,19 @@ void Count(MessageKind kind, Tally* tally) {
   }
 }
 
+// The folder for `job`'s output as the conversion joins a name to it: it
+// keeps a separator at the end and puts '/' otherwise, so on Windows the
+// system's own goes there first.
+std::string OutputFolder(const Job& job) {
+#ifdef _WIN32
+  const std::string& folder = job.output_folder;
+  if (!folder.empty() && std::string_view("/\\:").find(folder.back()) == std::string_view::npos) {
+    return folder + '\\';
+  }
+#endif
+  return job.output_folder;
+}
+
 // One conversion, its messages on `out` and `err`.
 MessageKind RunOne(const Job& job, const BatchOptions& options, std::FILE* out, std::FILE* err,
                    bool show_progress, bool show_counts) {
@@ -60,14 +74,14 @@ MessageKind RunOne(const Job& job, const BatchOptions& options, std::FILE* out, 
   TerminalHost host(job.input, show_progress, options.quiet, out, err);
   ConversionOptions conversion;
   conversion.frame_counts = show_counts ? out : nullptr;
-  conversion.output_folder = job.output_folder;
+  conversion.output_folder = OutputFolder(job);
   conversion.existing_output = options.existing_output;
   conversion.stop_request = options.stop_request;
   options.command(host, conversion);
   MessageKind outcome = host.outcome().value_or(MessageKind::kFailed);
 
   if (outcome == MessageKind::kFinished && options.keep_time) {
-    std::string output = OutputPathFor(job.input, options.output_extension, job.output_folder);
+    std::string output = OutputPathFor(job.input, options.output_extension, OutputFolder(job));
     std::error_code error;
     fs::last_write_time(PathFromUtf8(output), fs::last_write_time(PathFromUtf8(job.input), error),
                         error);
@@ -142,18 +156,19 @@ class Capture {
   size_t size_ = 0;
 };
 
-// False when `job`'s output is another input's of this run; the failure is
-// then told and counted.
-bool ClaimOutput(const Job& job, const BatchOptions& options, OutputClaims* claims, Tally* tally) {
+// The message that refuses `job` when its output is another input's of
+// this run; empty when the output is free, and now `job`'s.
+std::string ClaimOutput(const Job& job, const BatchOptions& options, OutputClaims* claims) {
   // A path the command refuses has no output; the command says so itself.
-  if (options.accepts == nullptr || !options.accepts(job.input)) return true;
-  std::string refusal = claims->Claim(
-      job.input, OutputPathFor(job.input, options.output_extension, job.output_folder));
-  if (refusal.empty()) return true;
+  if (options.accepts == nullptr || !options.accepts(job.input)) return {};
+  return claims->Claim(job.input,
+                       OutputPathFor(job.input, options.output_extension, OutputFolder(job)));
+}
+
+void Refuse(const std::string& refusal, Tally* tally) {
   std::fprintf(stderr, "%s\n", refusal.c_str());
   std::fflush(stderr);
   ++tally->failed;
-  return false;
 }
 
 }  // namespace
@@ -169,7 +184,8 @@ WorkResult RunInWorker(const Job& job, const BatchOptions& options) {
   Capture out, err;
   const bool captured = out.file() != nullptr && err.file() != nullptr;
   if (captured)
-    result.outcome = RunOne(job, options, out.file(), err.file(), false, !options.quiet);
+    result.outcome = RunOne(job, options, out.file(), err.file(), false,
+                            options.frame_counts.value_or(!options.quiet));
   result.out = out.Take();
   result.err = err.Take();
   if (!captured) result.err += "Can't convert file " + job.input + ": no room for its messages\n";
@@ -178,26 +194,54 @@ WorkResult RunInWorker(const Job& job, const BatchOptions& options) {
 
 namespace {
 
-void Print(const WorkResult& result, Tally* tally) {
-  std::fwrite(result.out.data(), 1, result.out.size(), stdout);
-  std::fflush(stdout);
-  std::fwrite(result.err.data(), 1, result.err.size(), stderr);
-  std::fflush(stderr);
-  Count(result.outcome, tally);
-}
+// A parallel run's progress on a terminal: the share of its files done,
+// cleared before each message.
+class RunProgress {
+ public:
+  RunProgress(bool shown, size_t files) : shown_(shown), files_(files) { Show(); }
+  void Clear() {
+    if (shown_) std::fputs("\r    \r", stderr);
+  }
+  void FileDone() {
+    ++done_;
+    Show();
+  }
 
-Tally RunInParallel(const std::vector<Job>& jobs, const BatchOptions& options) {
+ private:
+  void Show() {
+    if (!shown_) return;
+    std::fprintf(stderr, "\r%3d%%", static_cast<int>(done_ * 100 / files_));
+    std::fflush(stderr);
+  }
+
+  bool shown_;
+  size_t files_;
+  size_t done_ = 0;
+};
+
+Tally RunInParallel(const std::vector<Job>& jobs, const BatchOptions& options, bool show_progress) {
   Tally tally;
   OutputClaims claims;
   std::string problem;
   WorkerPool pool(
       std::min<int>(options.jobs, static_cast<int>(jobs.size())),
-      [&options](const Job& job) { return RunInWorker(job, options); }, &problem);
+      [&options](const Job& job) { return RunInWorker(job, options); },
+      options.frame_counts.value_or(false), &problem);
   if (pool.size() == 0) {
     std::fprintf(stderr, "Can't start a process to convert in (%s)\n", problem.c_str());
     tally.failed += static_cast<int>(jobs.size());
     return tally;
   }
+  RunProgress progress(show_progress, jobs.size());
+  auto print = [&](const WorkResult& result) {
+    progress.Clear();
+    std::fwrite(result.out.data(), 1, result.out.size(), stdout);
+    std::fflush(stdout);
+    std::fwrite(result.err.data(), 1, result.err.size(), stderr);
+    std::fflush(stderr);
+    Count(result.outcome, &tally);
+    progress.FileDone();
+  };
   auto stopped = [&] { return options.stop_request != nullptr && *options.stop_request != 0; };
   bool forwarded = false;
   size_t next = 0;
@@ -205,12 +249,25 @@ Tally RunInParallel(const std::vector<Job>& jobs, const BatchOptions& options) {
     int worker;
     while (!stopped() && next < jobs.size() && (worker = pool.WorkerWithRoom()) >= 0) {
       const Job& job = jobs[next++];
-      if (ClaimOutput(job, options, &claims, &tally)) pool.Give(worker, job);
+      const std::string refusal = ClaimOutput(job, options, &claims);
+      if (refusal.empty()) {
+        pool.Give(worker, job);
+        continue;
+      }
+      progress.Clear();
+      Refuse(refusal, &tally);
+      progress.FileDone();
     }
     if (!pool.Busy()) break;
     Job job;
     WorkResult result;
-    if (pool.Wait(&job, &result) && result.ran) Print(result, &tally);
+    if (pool.Wait(&job, &result)) {
+      if (result.ran) {
+        print(result);
+      } else {
+        ++tally.not_started;
+      }
+    }
     // Ctrl-C from a terminal reaches the workers too, and a second signal
     // would end them at once; a signal sent to this process alone is passed
     // on, whenever it came: while handing out jobs as well as while waiting.
@@ -220,26 +277,38 @@ Tally RunInParallel(const std::vector<Job>& jobs, const BatchOptions& options) {
       forwarded = true;
     }
   }
-  // Should every worker have gone, the files left are failures too.
-  for (; !stopped() && next < jobs.size(); ++next) {
-    Print(LostJob(jobs[next], "could not be started"), &tally);
+  if (stopped()) {
+    tally.not_started += static_cast<int>(jobs.size() - next);
+  } else {
+    // Should every worker have gone, the files left are failures too.
+    for (; next < jobs.size(); ++next) print(LostJob(jobs[next], "could not be started"));
   }
+  progress.Clear();
   return tally;
 }
 
 }  // namespace
 
 Tally RunBatch(const std::vector<Job>& jobs, const BatchOptions& options) {
-  if (options.jobs > 1 && jobs.size() > 1) return RunInParallel(jobs, options);
-  Tally tally;
-  OutputClaims claims;
   const bool show_progress = !options.quiet && ErrorIsTerminal();
   // On one terminal the counts would write over the progress: it shows alone.
-  const bool show_counts = !options.quiet && !(show_progress && SameTerminal());
-  for (const Job& job : jobs) {
-    if (options.stop_request != nullptr && *options.stop_request != 0) break;
-    if (!ClaimOutput(job, options, &claims, &tally)) continue;
-    Count(RunOne(job, options, stdout, stderr, show_progress, show_counts), &tally);
+  BatchOptions run = options;
+  run.frame_counts =
+      options.frame_counts.value_or(!options.quiet && !(show_progress && SameTerminal()));
+  if (options.jobs > 1 && jobs.size() > 1) return RunInParallel(jobs, run, show_progress);
+  Tally tally;
+  OutputClaims claims;
+  for (size_t i = 0; i < jobs.size(); ++i) {
+    if (options.stop_request != nullptr && *options.stop_request != 0) {
+      tally.not_started = static_cast<int>(jobs.size() - i);
+      break;
+    }
+    const std::string refusal = ClaimOutput(jobs[i], options, &claims);
+    if (!refusal.empty()) {
+      Refuse(refusal, &tally);
+      continue;
+    }
+    Count(RunOne(jobs[i], options, stdout, stderr, show_progress, *run.frame_counts), &tally);
   }
   return tally;
 }

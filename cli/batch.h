@@ -29,6 +29,10 @@ struct BatchOptions {
   bool (*accepts)(const std::string& path) = nullptr;
   const char* output_extension = "";
   bool quiet = false;
+  // Whether the frame counts go to standard output; unset: unless quiet, or
+  // the progress shows on the same terminal. A worker started again is told
+  // its run's choice: its own standard output is a pipe.
+  std::optional<bool> frame_counts;
   std::optional<ExistingOutput> existing_output;  // unset: the command's own rule
   bool keep_time = false;
   int jobs = 1;
@@ -44,6 +48,7 @@ struct Tally {
   int skipped = 0;
   int failed = 0;
   int refused = 0;
+  int not_started = 0;  // left alone by a stop
 };
 
 Tally RunBatch(const std::vector<Job>& jobs, const BatchOptions& options);

@@ -19,14 +19,21 @@ struct JobListOptions {
   bool recursive = false;
   std::string extension;    // ".DVR" or ".pcm": what a folder's search takes
   std::string output_root;  // empty: outputs beside their inputs
+  std::string refusal;      // the command's first line for a path it refuses
+  bool quiet = false;       // no notes
+};
+
+struct JobList {
+  std::vector<Job> jobs;
+  // Messages: each folder that could not be searched, a failed input; each
+  // path refused, as a usage error is; each folder that holds no input.
+  std::vector<std::string> failures, refusals, notes;
 };
 
 // Paths are kept in the order given; a folder's files come sorted by path.
-// Each file is listed once, however many times the paths reach it.
-// Folders that cannot be searched are listed in `*problems` as messages, and
-// folders that hold no input in `*notes`.
-std::vector<Job> ListJobs(const std::vector<std::string>& paths, const JobListOptions& options,
-                          std::vector<std::string>* problems, std::vector<std::string>* notes);
+// Each file is listed once, however many times the paths reach it. Paths
+// found in folders are joined with the system's own separator.
+JobList ListJobs(const std::vector<std::string>& paths, const JobListOptions& options);
 
 }  // namespace ondavo
 

@@ -13,7 +13,9 @@
 #endif
 
 #include <CLI/CLI.hpp>
+#include <charconv>
 #include <csignal>
+#include <cstdint>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -84,9 +86,21 @@ struct Settings {
   bool no_clobber = false;
   bool force = false;
   bool keep_time = false;
-  bool worker = false;
-  int jobs = 1;
+  std::string jobs = "1";
+  intptr_t worker = 0;  // the run's process, to a worker started again
+  bool worker_counts = false;
 };
+
+constexpr int kMostJobs = 256;
+
+// The number of jobs `text` asks for; 0 unless it is a whole number from 1
+// to kMostJobs.
+int JobCount(const std::string& text) {
+  int count = 0;
+  const char* end = text.data() + text.size();
+  auto [stop, error] = std::from_chars(text.data(), end, count);
+  return error == std::errc() && stop == end && count >= 1 && count <= kMostJobs ? count : 0;
+}
 
 CLI::App* AddCommand(CLI::App& app, const char* name, const char* about, const char* files,
                      Settings* settings) {
@@ -101,14 +115,14 @@ CLI::App* AddCommand(CLI::App& app, const char* name, const char* about, const c
                    "Put the outputs into DIR, mirroring the folders under -r")
       ->type_name("DIR");
   command->add_flag("-n,--no-clobber", settings->no_clobber, "Skip files whose output exists");
-  command->add_option("-j,--jobs", settings->jobs, "Convert N files at once")
-      ->type_name("N")
-      ->check(CLI::Range(1, 256));
+  command->add_option("-j,--jobs", settings->jobs, "Convert N files at once (1 to 256)")
+      ->type_name("N");
   command->add_flag("--keep-time", settings->keep_time,
                     "Give each output its input's modification time");
   // A worker of a parallel run where the system cannot copy a process: it
   // takes its files from standard input (see WorkerPool).
-  command->add_flag("--worker", settings->worker)->group("");
+  command->add_option("--worker", settings->worker)->group("");
+  command->add_flag("--worker-counts", settings->worker_counts)->group("");
   return command;
 }
 
@@ -125,6 +139,9 @@ int main(int argc, char** argv) {
       "Converts coded voice recordings (.DVR) into WAV files, and raw PCM into coded "
       "records."};
   app.name("ondavo-cli");
+  // Options begin with '-' on every system: "/data/a.DVR" is a path. The
+  // commands, added after, take this from the app.
+  app.allow_windows_style_options(false);
   app.set_version_flag("--version", "ondavo-cli " ONDAVO_VERSION);
   app.require_subcommand(1);
   Settings settings;
@@ -149,7 +166,12 @@ int main(int argc, char** argv) {
       "Exit status: 0 when every file finished or was skipped, 1 when any failed, 2 for a usage "
       "error or a refused path, 130 after Ctrl-C.\nThe codec library (" +
       std::string(ondavo::kCodecLibraryName) +
+#ifdef _WIN32
+      ") is found in the program's own folder, then in the system's folders; never in the "
+      "current folder.");
+#else
       ") is found through LD_LIBRARY_PATH, the program's own lib/ folder and the system.");
+#endif
   std::vector<std::string> args = Arguments(argc, argv);
   if (args.empty()) {
     std::fprintf(stderr, "ondavo-cli: can't read the command line\n");
@@ -160,10 +182,23 @@ int main(int argc, char** argv) {
   try {
     app.parse(static_cast<int>(arg_pointers.size()), arg_pointers.data());
   } catch (const CLI::ParseError& e) {
+    const std::string& first = args.size() > 1 ? args[1] : "";
+    if (e.get_exit_code() != 0 && !first.empty() && first[0] != '-' && first != "decode" &&
+        first != "encode") {
+      app.exit(CLI::ValidationError("ondavo-cli: unknown command '" + first +
+                                    "'; the commands are decode and encode"));
+      return kExitUsage;
+    }
     return app.exit(e) == 0 ? kExitFinished : kExitUsage;
   }
 
   const bool decoding = decode->parsed();
+  const int jobs_at_once = JobCount(settings.jobs);
+  if (jobs_at_once == 0) {
+    std::fprintf(stderr, "ondavo-cli: --jobs takes a whole number from 1 to %d, not '%s'\n",
+                 kMostJobs, settings.jobs.c_str());
+    return kExitUsage;
+  }
   if (settings.force && settings.no_clobber) {
     std::fprintf(stderr, "ondavo-cli: --force and --no-clobber contradict each other\n");
     return kExitUsage;
@@ -177,29 +212,38 @@ int main(int argc, char** argv) {
   if (settings.no_clobber) options.existing_output = ondavo::ExistingOutput::kSkip;
   if (settings.force) options.existing_output = ondavo::ExistingOutput::kReplace;
   options.keep_time = settings.keep_time;
-  options.jobs = settings.jobs;
+  options.jobs = jobs_at_once;
   options.stop_request = &g_stop_request;
   options.stop_from_terminal = &g_stop_from_terminal;
-  if (settings.worker) {
+  if (settings.worker != 0) {
+    options.frame_counts = settings.worker_counts;
     ondavo::ServeJobsOnStandardStreams(
-        [&options](const ondavo::Job& job) { return ondavo::RunInWorker(job, options); });
+        [&options](const ondavo::Job& job) { return ondavo::RunInWorker(job, options); },
+        settings.worker, &g_stop_request);
   }
 
-  std::vector<std::string> problems, notes;
-  ondavo::JobListOptions list_options{settings.recursive, decoding ? ".DVR" : ".pcm",
-                                      settings.output_root};
-  std::vector<ondavo::Job> jobs = ondavo::ListJobs(settings.paths, list_options, &problems, &notes);
-  for (const std::string& note : notes) std::fprintf(stderr, "%s\n", note.c_str());
-  for (const std::string& problem : problems) std::fprintf(stderr, "%s\n", problem.c_str());
-  ondavo::Tally tally = ondavo::RunBatch(jobs, options);
-  tally.failed += static_cast<int>(problems.size());
+  ondavo::JobListOptions list_options;
+  list_options.recursive = settings.recursive;
+  list_options.extension = decoding ? ".DVR" : ".pcm";
+  list_options.output_root = settings.output_root;
+  list_options.refusal = decoding ? ondavo::kDecodeRefusal : ondavo::kEncodeRefusal;
+  list_options.quiet = settings.quiet;
+  const ondavo::JobList list = ondavo::ListJobs(settings.paths, list_options);
+  for (const auto* messages : {&list.notes, &list.refusals, &list.failures}) {
+    for (const std::string& message : *messages) std::fprintf(stderr, "%s\n", message.c_str());
+  }
+  ondavo::Tally tally = ondavo::RunBatch(list.jobs, options);
+  tally.failed += static_cast<int>(list.failures.size());
+  tally.refused += static_cast<int>(list.refusals.size());
 
   // Quiet, a run that went well says nothing at all.
-  const bool several = jobs.size() + problems.size() > 1;
+  const bool several = list.jobs.size() + list.failures.size() + list.refusals.size() > 1;
   const bool trouble = tally.failed + tally.refused > 0;
   if ((several && (!settings.quiet || trouble)) || g_stop_request) {
-    std::fprintf(stderr, "%d converted, %d skipped, %d failed\n", tally.converted, tally.skipped,
+    std::fprintf(stderr, "%d converted, %d skipped, %d failed", tally.converted, tally.skipped,
                  tally.failed + tally.refused);
+    if (tally.not_started > 0) std::fprintf(stderr, ", %d not started", tally.not_started);
+    std::fprintf(stderr, "\n");
   }
   if (g_stop_request) return kExitSignalled + g_stop_request;
   if (tally.refused > 0) return kExitUsage;

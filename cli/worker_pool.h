@@ -9,6 +9,7 @@
 #ifndef ONDAVO_CLI_WORKER_POOL_H_
 #define ONDAVO_CLI_WORKER_POOL_H_
 
+#include <csignal>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -31,10 +32,12 @@ struct WorkResult {
 using Work = std::function<WorkResult(const Job&)>;
 
 // Where a system cannot copy a running process (Windows), a worker is the
-// program itself started again with "--worker" after its own arguments: it
-// reads its jobs from standard input and writes its results to standard
-// output, through this.
-[[noreturn]] void ServeJobsOnStandardStreams(const Work& work);
+// program itself started again with "--worker RUN" after its own arguments,
+// RUN a handle of the run's process that it inherits: it reads its jobs from
+// standard input and writes its results to standard output, through this,
+// and raises `*stop` when the run's process ends.
+[[noreturn]] void ServeJobsOnStandardStreams(const Work& work, intptr_t run,
+                                             volatile std::sig_atomic_t* stop);
 
 class WorkerPool {
  public:
@@ -44,7 +47,10 @@ class WorkerPool {
 
   // Starts up to `count` workers that each run `work` on the jobs handed to
   // them. Fewer when the system refuses more; `*problem` then says why.
-  WorkerPool(int count, const Work& work, std::string* problem);
+  // A worker ends with the run, however the run ends: it stops as a stopped
+  // run does, writing nothing more. One started again is told whether to
+  // write the frame counts, as `work` says for one that is a copy.
+  WorkerPool(int count, const Work& work, bool frame_counts, std::string* problem);
   // Lets the workers finish what they hold, then ends them.
   ~WorkerPool();
   WorkerPool(const WorkerPool&) = delete;

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -79,11 +80,12 @@ struct WorkerPool::Worker : WorkerJobs {
   }
 };
 
-void ServeJobsOnStandardStreams(const Work& work) {
+void ServeJobsOnStandardStreams(const Work& work, intptr_t, volatile std::sig_atomic_t*) {
   Serve(STDIN_FILENO, STDOUT_FILENO, work);
 }
 
-WorkerPool::WorkerPool(int count, const Work& work, std::string* problem) {
+WorkerPool::WorkerPool(int count, const Work& work, bool, std::string* problem) {
+  const pid_t run = ::getpid();
   for (int i = 0; i < count; ++i) {
     int jobs[2], results[2];
     if (::pipe2(jobs, O_CLOEXEC) != 0) {
@@ -99,6 +101,11 @@ WorkerPool::WorkerPool(int count, const Work& work, std::string* problem) {
     std::fflush(nullptr);
     pid_t pid = ::fork();
     if (pid == 0) {
+      // A worker ends with the run, however the run ends: SIGTERM stops it
+      // as it stops a run, its unfinished output removed. Should the run
+      // have ended before this line, no signal will come.
+      ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+      if (::getppid() != run) ::_exit(0);
       // The other workers' pipes are not this one's to hold open.
       for (auto& other : workers_) {
         Close(&other->jobs);

@@ -77,7 +77,15 @@ struct WorkerPool::Worker : WorkerJobs {
   }
 };
 
-void ServeJobsOnStandardStreams(const Work& work) {
+void ServeJobsOnStandardStreams(const Work& work, intptr_t run, volatile std::sig_atomic_t* stop) {
+  // The run's end stops the conversion under way as Ctrl-C does, its
+  // unfinished output removed; the pipes' ends then end the worker.
+  HANDLE run_process = reinterpret_cast<HANDLE>(run);
+  if (::WaitForSingleObject(run_process, 0) != WAIT_TIMEOUT) ::ExitProcess(0);
+  std::thread([run_process, stop] {
+    ::WaitForSingleObject(run_process, INFINITE);
+    *stop = SIGTERM;
+  }).detach();
   HANDLE in = ::GetStdHandle(STD_INPUT_HANDLE), out = ::GetStdHandle(STD_OUTPUT_HANDLE);
   Job job;
   for (std::string message; ReadMessage(ReadAllFrom(in), &message);) {
@@ -87,9 +95,17 @@ void ServeJobsOnStandardStreams(const Work& work) {
   ::ExitProcess(0);
 }
 
-WorkerPool::WorkerPool(int count, const Work&, std::string* problem) {
+WorkerPool::WorkerPool(int count, const Work&, bool frame_counts, std::string* problem) {
+  // A handle of this process for the workers to inherit and wait on.
+  HANDLE run = nullptr;
+  if (!::DuplicateHandle(::GetCurrentProcess(), ::GetCurrentProcess(), ::GetCurrentProcess(), &run,
+                         SYNCHRONIZE, TRUE, 0)) {
+    *problem = "error " + std::to_string(::GetLastError());
+    return;
+  }
   std::wstring command = ::GetCommandLineW();
-  command += L" --worker";
+  command += L" --worker " + std::to_wstring(reinterpret_cast<intptr_t>(run));
+  if (frame_counts) command += L" --worker-counts";
   for (int i = 0; i < count; ++i) {
     SECURITY_ATTRIBUTES inherited = {sizeof inherited, nullptr, TRUE};
     HANDLE jobs_read, jobs_write, results_read, results_write;
@@ -141,6 +157,7 @@ WorkerPool::WorkerPool(int count, const Work&, std::string* problem) {
     });
     workers_.push_back(std::move(worker));
   }
+  ::CloseHandle(run);
 }
 
 WorkerPool::~WorkerPool() {

@@ -27,7 +27,7 @@ add_custom_command(
   COMMAND ${CMAKE_COMMAND} -E copy ${PROJECT_BINARY_DIR}/readme-windows.txt
           ${ondavo_stage}/readme.txt
   # -WX: a warning (a missing file, a misspelt define) fails the build.
-  # makensis (Debian's nsis, installed by scripts/bootstrap-windows) is looked
+  # makensis (Debian's nsis, installed by scripts/setup-windows-machine) is looked
   # for when `dist` is built, so a build folder configured before it came
   # still finds it.
   COMMAND makensis -V2 -WX -INPUTCHARSET UTF8 -DVERSION=${PROJECT_VERSION}
@@ -46,5 +46,5 @@ add_custom_target(dist DEPENDS ${ondavo_setup} ${ondavo_zip})
 if(ONDAVO_BUILD_TESTS)
   add_test(NAME dist.installer
            COMMAND ${PROJECT_SOURCE_DIR}/scripts/test-installer ${PROJECT_BINARY_DIR})
-  set_tests_properties(dist.installer PROPERTIES TIMEOUT 300)
+  set_tests_properties(dist.installer PROPERTIES TIMEOUT 900)
 endif()

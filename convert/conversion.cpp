@@ -1,5 +1,7 @@
 #include "conversion.h"
 
+#include <algorithm>
+#include <cctype>
 #include <utility>
 
 #include "output_name.h"
@@ -12,7 +14,30 @@ namespace {
 // conversion at a time; a window can start another from inside its pump.
 bool g_bConversionRunning = false;
 
+std::string AsciiLower(std::string text) {
+  std::transform(text.begin(), text.end(), text.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return text;
+}
+
+// An output that could not be begun: like every failure, it says that
+// nothing was written, as "Can't open" alone could be taken for the input.
+std::string CantCreateMessage(const std::string& output, int error) {
+  return CantOpenMessage(output, error) + "\n" + FormatMessage(kNothingWrittenMessage, output);
+}
+
 }  // namespace
+
+bool ConversionKind::Accepts(const std::string& path) const {
+  return path.find(input_marker, FileNameStart(path)) != std::string::npos;
+}
+
+std::string ConversionKind::RefusalFor(const std::string& path) const {
+  // a.dvr for a.DVR: say what is missing, since the name looks right.
+  std::string name = AsciiLower(path.substr(FileNameStart(path)));
+  if (name.find(AsciiLower(input_marker)) == std::string::npos) return refusal;
+  return std::string(refusal) + "\n" + case_rule;
+}
 
 Conversion::Conversion(ConversionHost& host, const ConversionOptions& options,
                        const ConversionKind& kind)
@@ -39,7 +64,7 @@ bool Conversion::Open() {
   FileSystem& files = *options_.file_system;
   input_path_ = host_.ChosenPath();
   if (!kind_.Accepts(input_path_)) {
-    Tell(kind_.refusal, MessageKind::kRefused, 0);
+    Tell(kind_.RefusalFor(input_path_), MessageKind::kRefused, 0);
     return false;
   }
   if (int err = files.OpenInput(input_path_, &input_)) {
@@ -61,7 +86,7 @@ bool Conversion::Open() {
   }
   bool exists = false;
   if (int err = files.CheckOutputName(output_path_, &exists)) {
-    Fail(CantOpenMessage(output_path_, err));
+    Fail(CantCreateMessage(output_path_, err));
     return false;
   }
   replaces_file_ = exists;
@@ -70,9 +95,14 @@ bool Conversion::Open() {
       case ExistingOutput::kReplace:
         break;
       case ExistingOutput::kSkip:
-        Abandon();
-        Tell(FormatMessage(kExistsMessage, output_path_), MessageKind::kSkipped, 0);
-        return false;
+        if (const char* skip = SkipMessage()) {
+          Abandon();
+          Tell(FormatMessage(skip, output_path_), MessageKind::kSkipped, 0);
+          return false;
+        }
+        host_.ShowMessage(FormatMessage(kUnfinishedOutputWarning, output_path_),
+                          MessageKind::kWarning);
+        break;
       case ExistingOutput::kRefuse:
         Fail(FormatMessage(kExistsMessage, output_path_));
         return false;
@@ -94,10 +124,22 @@ bool Conversion::Open() {
   return true;
 }
 
+const char* Conversion::SkipMessage() {
+  // A file that cannot be read is no proof of an unfinished one: kept.
+  std::unique_ptr<InputFile> earlier;
+  uint64_t size = 0;
+  if (options_.file_system->OpenInput(output_path_, &earlier) != 0 || earlier->Size(&size) != 0)
+    return kExistsMessage;
+  return kind_.skip_message(*earlier, size);
+}
+
 bool Conversion::CreateOutput() {
-  if (int err = options_.file_system->CreateTemporary(output_path_, &output_, &temporary_path_)) {
+  FileSystem& files = *options_.file_system;
+  for (const std::string& stale : files.RemoveStaleTemporaries(output_path_))
+    host_.ShowMessage(FormatMessage(kStaleRemovedWarning, stale), MessageKind::kWarning);
+  if (int err = files.CreateTemporary(output_path_, &output_, &temporary_path_)) {
     temporary_path_.clear();
-    Fail(CantOpenMessage(output_path_, err));
+    Fail(CantCreateMessage(output_path_, err));
     return false;
   }
   return true;

@@ -20,16 +20,22 @@ namespace ondavo {
 
 // What sets one command apart from the other before its loop.
 struct ConversionKind {
-  const char* input_marker;  // the chosen path must contain this
+  const char* input_marker;  // the chosen file's own name must contain this
   const char* refusal;       // shown when it does not
+  const char* case_rule;     // added when it holds the marker in other letters
   const char* output_extension;
   CodecUse codec_use;
   ExistingOutput existing_output;  // the command's own rule
+  // For kSkip: why the file at the output's name, `size` bytes long, is
+  // left alone (a message pattern), or null when it is an unfinished output
+  // of this command's, which a power cut can leave under the final name.
+  const char* (*skip_message)(InputFile& earlier, uint64_t size);
 
-  // False for a path the command refuses with `refusal`.
-  bool Accepts(const std::string& path) const {
-    return path.size() >= 4 && path.find(input_marker) != std::string::npos;
-  }
+  // False for a path the command refuses with RefusalFor(path). Only the
+  // file's own name counts: a folder named rec.DVR makes no recording of
+  // what it holds.
+  bool Accepts(const std::string& path) const;
+  std::string RefusalFor(const std::string& path) const;
 };
 
 class Conversion {
@@ -72,6 +78,8 @@ class Conversion {
   int result() const { return result_; }
 
  private:
+  // For kSkip: the message that skips the run, or null to replace the file.
+  const char* SkipMessage();
   // Closes both files and puts the output in place; false after a failure
   // was shown.
   bool Commit();

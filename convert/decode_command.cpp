@@ -1,6 +1,7 @@
 #include "decode_command.h"
 
 #include <bit>
+#include <cstring>
 
 #include "buffered_io.h"
 #include "dvr_format.h"
@@ -11,10 +12,30 @@ namespace ondavo {
 
 namespace {
 
-const ConversionKind kDecodeKind = {".DVR", kDecodeRefusal, "WAV", CodecUse::kDecode,
-                                    ExistingOutput::kReplace};
-
 constexpr int kFrameBytes = kDvrFrameSamples * 2;
+
+// A WAV left unfinished: empty, or one whose RIFF size is not its length, as
+// after a power cut that came before its samples or its final header were
+// on the disk. Any other file may be whole, or somebody else's: kept.
+const char* DecodeSkipMessage(InputFile& earlier, uint64_t size) {
+  if (size == 0) return nullptr;
+  uint8_t head[12];
+  BufferedReader reader(&earlier, sizeof head);
+  if (reader.Read(head, sizeof head) < sizeof head || std::memcmp(head, "RIFF", 4) != 0 ||
+      std::memcmp(head + 8, "WAVE", 4) != 0) {
+    return kExistsMessage;
+  }
+  const uint64_t riff_size = head[4] | head[5] << 8 | head[6] << 16 | uint64_t{head[7]} << 24;
+  return riff_size + 8 == size ? kExistsMessage : nullptr;
+}
+
+const ConversionKind kDecodeKind = {".DVR",
+                                    kDecodeRefusal,
+                                    "The file's name must contain .DVR in capital letters",
+                                    "WAV",
+                                    CodecUse::kDecode,
+                                    ExistingOutput::kReplace,
+                                    DecodeSkipMessage};
 
 // Bytes 8 and 9 of the header hold the rate.
 constexpr uint64_t kRateFieldEnd = 10;

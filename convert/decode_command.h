@@ -14,7 +14,8 @@ inline constexpr char kDecodeFinished[] = "Finish Vek Coder Decode.\nCreate of f
 // The most frames one WAV file can hold: its RIFF size (length - 8) is 32-bit.
 inline constexpr int64_t kMaxWavFrames = (kWavMaxFileSize - kWavHeaderSize) / 320;
 
-// False for a path the decode refuses: one without ".DVR" (case and all).
+// False for a path the decode refuses: one whose file name lacks ".DVR"
+// (case and all).
 bool IsDecodeInput(const std::string& path);
 
 // 0 after a finished decode or when no .DVR path was chosen, -1 otherwise.

@@ -9,11 +9,23 @@ namespace ondavo {
 
 namespace {
 
-const ConversionKind kEncodeKind = {".pcm", kEncodeRefusal, "DVR", CodecUse::kEncode,
-                                    ExistingOutput::kRefuse};
-
 constexpr size_t kBlockBytes = 64;
 constexpr size_t kRecordBytes = 9;
+
+// Only an empty .DVR is surely an unfinished one of ours; any other may be a
+// recording. One cut inside a record may be unfinished, which is worth saying.
+const char* EncodeSkipMessage(InputFile&, uint64_t size) {
+  if (size == 0) return nullptr;
+  return size % kRecordBytes == 0 ? kExistsMessage : kExistsUnfinishedRecordsMessage;
+}
+
+const ConversionKind kEncodeKind = {".pcm",
+                                    kEncodeRefusal,
+                                    "The file's name must contain .pcm in lower-case letters",
+                                    "DVR",
+                                    CodecUse::kEncode,
+                                    ExistingOutput::kRefuse,
+                                    EncodeSkipMessage};
 
 }  // namespace
 

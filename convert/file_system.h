@@ -6,8 +6,9 @@
 // in place only when it is whole, so a failed run never leaves a partial
 // file under an output's name, and an earlier output survives it.
 //
-// Every operation returns 0 or an error code (an errno value, or
-// kNotRegularFile); nothing here throws. ErrorText() words either.
+// Every operation returns 0 or an error code (an errno value, kNotRegularFile
+// or, on Windows, kWindowsErrorBase + a Windows error code); nothing here
+// throws. ErrorText() words each.
 #ifndef ONDAVO_CONVERT_FILE_SYSTEM_H_
 #define ONDAVO_CONVERT_FILE_SYSTEM_H_
 
@@ -15,13 +16,16 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace ondavo {
 
 // A FIFO, a device or a socket where a file was expected.
 inline constexpr int kNotRegularFile = 100001;
+// Windows' own error codes (GetLastError) start here, above every errno.
+inline constexpr int kWindowsErrorBase = 200000;
 
-// The system's wording of `error`.
+// The system's wording of `error`, without a final period.
 std::string ErrorText(int error);
 
 // A file opened for reading from its start.
@@ -61,13 +65,19 @@ class FileSystem {
   virtual int CheckOutputName(const std::string& path, bool* exists) = 0;
   // Creates a new, empty file in the folder of `path` under a name of its
   // own (TemporaryNameFor), with the permissions a new file gets there, or
-  // those of the file it is to replace. Its name goes to `*temporary`.
+  // those of the file it is to replace. Its name goes to `*temporary`. It is
+  // locked while it is open, so that RemoveStaleTemporaries leaves it alone.
   virtual int CreateTemporary(const std::string& path, std::unique_ptr<OutputFile>* file,
                               std::string* temporary) = 0;
   // Puts the closed file `from` in place of `to` in one step; whatever `to`
   // named before, a link included, is replaced, not written through.
   virtual int Rename(const std::string& from, const std::string& to) = 0;
   virtual int Remove(const std::string& path) = 0;
+  // Removes what killed runs left of outputs to `path`: the regular files
+  // named TemporaryNameFor(path, <anything>) that no process is writing (on
+  // POSIX systems none holds locked, on Windows none has open). Returns
+  // their paths. A file that cannot be taken or removed is left.
+  virtual std::vector<std::string> RemoveStaleTemporaries(const std::string& path) = 0;
   // True when both paths name one existing file (links included).
   virtual bool SameFile(const std::string& a, const std::string& b) = 0;
 };

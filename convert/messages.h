@@ -11,6 +11,13 @@ inline constexpr char kCantOpenMessage[] = "Can't open file %s ";
 inline constexpr char kEmptyMessage[] = "File %s is Empty";
 inline constexpr char kBusyMessage[] = "A conversion is already running";
 inline constexpr char kExistsMessage[] = "File %s exists; not replaced";
+inline constexpr char kExistsUnfinishedRecordsMessage[] =
+    "File %s exists; not replaced (its length is no whole number of 9-byte records, so it may be "
+    "unfinished; --force replaces it)";
+inline constexpr char kUnfinishedOutputWarning[] =
+    "File %s was left unfinished by an earlier run; it is replaced";
+inline constexpr char kStaleRemovedWarning[] =
+    "Removed %s, an unfinished file left by a run that was killed";
 inline constexpr char kStoppedMessage[] = "Stopped; nothing was written to file %s";
 inline constexpr char kNothingWrittenMessage[] = "Nothing was written to file %s";
 inline constexpr char kReplaceQuestion[] = "%s exists. Replace it?";

@@ -12,10 +12,14 @@ constexpr std::string_view kSeparators = "/";
 
 }  // namespace
 
+size_t FileNameStart(std::string_view path) {
+  size_t last = path.find_last_of(kSeparators);
+  return last == std::string_view::npos ? 0 : last + 1;
+}
+
 std::string OutputPathFor(std::string_view input, std::string_view extension,
                           std::string_view folder) {
-  size_t name_start = input.find_last_of(kSeparators);
-  name_start = name_start == std::string_view::npos ? 0 : name_start + 1;
+  size_t name_start = FileNameStart(input);
   size_t dot = input.find('.', name_start);
   std::string output;
   if (folder.empty()) {

@@ -1,14 +1,18 @@
 // FileSystem on POSIX file descriptors. Buffering is the caller's business
 // (BufferedReader, BufferedWriter), so each call here is one system call.
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <random>
 
 #include "file_system.h"
+#include "output_name.h"
 #include "stop_signals.h"
 
 namespace ondavo {
@@ -106,6 +110,33 @@ int OpenFd(const std::string& path, int flags, mode_t mode, int* fd) {
   return *fd < 0 ? errno : 0;
 }
 
+// Locks a temporary file just created for as long as it is open. False when
+// another run took it for a stale one and removed it before the lock took:
+// that run holds the lock while it removes, so the file has no name by then.
+// Where the file system has no locks, the others cannot lock it either, so
+// they leave it alone.
+bool LockNewTemporary(int fd) {
+  while (::flock(fd, LOCK_EX) != 0) {
+    if (errno != EINTR) return true;
+  }
+  struct stat st;
+  return ::fstat(fd, &st) != 0 || st.st_nlink > 0;
+}
+
+// Removes `path`, a temporary file, if nobody holds its lock, under the lock
+// and only while the name still stands for the file locked.
+bool RemoveIfStale(const std::string& path) {
+  int fd;
+  if (OpenFd(path, O_RDONLY | O_NONBLOCK | O_NOFOLLOW, 0, &fd) != 0) return false;
+  struct stat held, named;
+  bool removed = ::fstat(fd, &held) == 0 && S_ISREG(held.st_mode) &&
+                 ::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::lstat(path.c_str(), &named) == 0 &&
+                 named.st_dev == held.st_dev && named.st_ino == held.st_ino &&
+                 ::unlink(path.c_str()) == 0;
+  ::close(fd);
+  return removed;
+}
+
 // What stands at `path` as an input: a regular file, or why not.
 int InputKind(const struct stat& st) {
   if (S_ISREG(st.st_mode)) return 0;
@@ -157,6 +188,11 @@ class PosixFileSystem final : public FileSystem {
       // 0666 less the umask: what a new file gets.
       int err = OpenFd(*temporary, O_WRONLY | O_CREAT | O_EXCL, 0666, &fd);
       if (err != 0 && (err != EEXIST || attempt == 100)) return err;
+      if (fd >= 0 && !LockNewTemporary(fd)) {
+        ::close(fd);
+        fd = -1;
+        if (attempt == 100) return ENOENT;
+      }
     }
     // A file being replaced passes on its permissions.
     struct stat old_file, new_file;
@@ -184,6 +220,25 @@ class PosixFileSystem final : public FileSystem {
     int err = ::unlink(path.c_str()) == 0 || errno == ENOENT ? 0 : errno;
     SetUnfinishedFile(nullptr);
     return err;
+  }
+
+  std::vector<std::string> RemoveStaleTemporaries(const std::string& path) override {
+    const std::string prefix = TemporaryNameFor(path, "");
+    const std::string folder = prefix.substr(0, FileNameStart(prefix));
+    std::vector<std::string> found, removed;
+    DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
+    if (dir == nullptr) return removed;
+    // Listed whole before any goes, as removing during readdir is unsettled.
+    while (const dirent* entry = ::readdir(dir)) {
+      std::string name = folder + entry->d_name;
+      if (name.starts_with(prefix)) found.push_back(std::move(name));
+    }
+    ::closedir(dir);
+    std::sort(found.begin(), found.end());
+    for (const std::string& name : found) {
+      if (RemoveIfStale(name)) removed.push_back(name);
+    }
+    return removed;
   }
 
   bool SameFile(const std::string& a, const std::string& b) override {

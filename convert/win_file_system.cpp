@@ -1,7 +1,10 @@
 // FileSystem on Win32 file handles. Buffering is the caller's business
 // (BufferedReader, BufferedWriter), so each call here is one system call.
-// Windows' error codes are turned into the errno values the rest of the
-// core reports, so a full disk reads "No space left on device" everywhere.
+// Windows' error codes are passed on as they are (kWindowsErrorBase + code),
+// so that a failure gives Windows' own reason: a file another program has
+// open says so, where "Permission denied" would send the user looking at
+// the file's permissions. The refusals the core decides on itself (a folder,
+// a read-only output) are errno values, as on POSIX systems.
 // Paths come in UTF-8 and go to the wide APIs (SystemPath), so that any name
 // opens, however long.
 #include <windows.h>
@@ -11,48 +14,30 @@
 #include <cstdio>
 
 #include "file_system.h"
+#include "output_name.h"
 #include "stop_signals.h"
 #include "utf8_path.h"
 
 namespace ondavo {
 namespace {
 
-int ErrnoFor(DWORD code) {
-  switch (code) {
+int LastError() {
+  return kWindowsErrorBase + static_cast<int>(::GetLastError());
+}
+
+// Nothing is at the path: as good as a removed file, or a free name.
+bool IsMissing(int error) {
+  switch (error - kWindowsErrorBase) {
     case ERROR_FILE_NOT_FOUND:
     case ERROR_PATH_NOT_FOUND:
     case ERROR_INVALID_DRIVE:
     case ERROR_BAD_NETPATH:
     case ERROR_BAD_PATHNAME:
     case ERROR_INVALID_NAME:
-      return ENOENT;
-    case ERROR_ACCESS_DENIED:
-    case ERROR_SHARING_VIOLATION:
-    case ERROR_LOCK_VIOLATION:
-    case ERROR_WRITE_PROTECT:
-      return EACCES;
-    case ERROR_DISK_FULL:
-    case ERROR_HANDLE_DISK_FULL:
-      return ENOSPC;
-    case ERROR_FILE_TOO_LARGE:
-      return EFBIG;
-    case ERROR_FILENAME_EXCED_RANGE:
-      return ENAMETOOLONG;
-    case ERROR_TOO_MANY_OPEN_FILES:
-      return EMFILE;
-    case ERROR_NOT_ENOUGH_MEMORY:
-    case ERROR_OUTOFMEMORY:
-      return ENOMEM;
-    case ERROR_NEGATIVE_SEEK:
-    case ERROR_INVALID_PARAMETER:
-      return EINVAL;
+      return true;
     default:
-      return EIO;
+      return false;
   }
-}
-
-int LastError() {
-  return ErrnoFor(::GetLastError());
 }
 
 // ReadFile and WriteFile take 32-bit lengths.
@@ -206,7 +191,7 @@ class WinFileSystem final : public FileSystem {
     *exists = attributes != INVALID_FILE_ATTRIBUTES;
     if (!*exists) {
       int err = LastError();
-      return err == ENOENT ? 0 : err;
+      return IsMissing(err) ? 0 : err;
     }
     if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return 0;  // a link: replaced, not followed
     if (attributes & FILE_ATTRIBUTE_DIRECTORY) return EISDIR;
@@ -228,7 +213,7 @@ class WinFileSystem final : public FileSystem {
       // remove it; it goes once this handle closes.
       int err =
           Open(*temporary, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, CREATE_NEW, &handle);
-      if (err != 0 && (::GetLastError() != ERROR_FILE_EXISTS || attempt == 100)) return err;
+      if (err != 0 && (err != kWindowsErrorBase + ERROR_FILE_EXISTS || attempt == 100)) return err;
     }
     SetUnfinishedFile(temporary->c_str());
     file->reset(new WinOutputFile(handle));
@@ -247,7 +232,35 @@ class WinFileSystem final : public FileSystem {
   int Remove(const std::string& path) override {
     int err = ::DeleteFileW(SystemPath(path).c_str()) ? 0 : LastError();
     SetUnfinishedFile(nullptr);
-    return err == ENOENT ? 0 : err;
+    return IsMissing(err) ? 0 : err;
+  }
+
+  std::vector<std::string> RemoveStaleTemporaries(const std::string& path) override {
+    const std::string prefix = TemporaryNameFor(path, "");
+    const std::string folder = prefix.substr(0, FileNameStart(prefix));
+    std::vector<std::string> found, removed;
+    WIN32_FIND_DATAW entry;
+    HANDLE search = ::FindFirstFileW(SystemPath(prefix + "*").c_str(), &entry);
+    if (search == INVALID_HANDLE_VALUE) return removed;
+    do {
+      const DWORD not_regular =
+          FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE;
+      if (!(entry.dwFileAttributes & not_regular)) {
+        found.push_back(folder + Utf8FromWide(entry.cFileName));
+      }
+    } while (::FindNextFileW(search, &entry));
+    ::FindClose(search);
+    std::sort(found.begin(), found.end());
+    for (const std::string& name : found) {
+      // Shared with nobody, it opens only when no other handle is open on
+      // it, the writer's included, and it goes as this handle closes.
+      HANDLE handle =
+          ::CreateFileW(SystemPath(name).c_str(), DELETE, 0, nullptr, OPEN_EXISTING,
+                        FILE_FLAG_DELETE_ON_CLOSE | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+      if (handle == INVALID_HANDLE_VALUE) continue;
+      if (::CloseHandle(handle)) removed.push_back(name);
+    }
+    return removed;
   }
 
   bool SameFile(const std::string& a, const std::string& b) override {

@@ -47,6 +47,34 @@ VIAddVersionKey /LANG=1033 "LegalCopyright" "Ondavo"
 !insertmacro MUI_UNPAGE_INSTFILES
 !insertmacro MUI_LANGUAGE "English"
 
+; Every Ondavo program holds the mutex OndavoProgramRunning while it runs
+; (convert/process_setup.h), and Windows keeps a running program's files in
+; use: replacing or removing them then would leave some old files beside new
+; ones, or files no uninstaller knows of. So, right before any file is
+; touched, the user is asked to close Ondavo and retry; Cancel, and a silent
+; run, change nothing and end with status 2.
+!macro DefineWaitWhileOndavoRuns UN TEXT
+Function ${UN}WaitWhileOndavoRuns
+  ${Do}
+    ; SYNCHRONIZE access: enough to learn that the mutex exists. The W
+    ; function, as this installer's strings are UTF-16.
+    System::Call 'kernel32::OpenMutexW(i 0x00100000, i 0, w "OndavoProgramRunning") i .r0'
+    ${If} $0 = 0
+      Return
+    ${EndIf}
+    System::Call 'kernel32::CloseHandle(i r0)'
+    ${IfNot} ${Cmd} `MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "${TEXT}" /SD IDCANCEL IDRETRY`
+      SetErrorLevel 2
+      Quit
+    ${EndIf}
+  ${Loop}
+FunctionEnd
+!macroend
+!insertmacro DefineWaitWhileOndavoRuns "" \
+  "Ondavo is running. Close every Ondavo window and program, then press Retry to install it.$\n$\nCancel leaves Ondavo as it is."
+!insertmacro DefineWaitWhileOndavoRuns "un." \
+  "Ondavo is running. Close every Ondavo window and program, then press Retry to remove it.$\n$\nCancel leaves Ondavo installed."
+
 ; Installed for every user, so the shortcut goes into the common Start menu.
 Function .onInit
   SetShellVarContext all
@@ -57,6 +85,7 @@ Function un.onInit
 FunctionEnd
 
 Section "Ondavo"
+  Call WaitWhileOndavoRuns
   SetOutPath "$INSTDIR"
   File "${STAGE}/ondavo.exe"
   File "${STAGE}/ondavo-cli.exe"
@@ -98,6 +127,7 @@ SectionEnd
 ; Only the files and keys the installer made: anything else in the folder
 ; (a WAV saved there) stays, and so does the folder then.
 Section "Uninstall"
+  Call un.WaitWhileOndavoRuns
   Delete "$INSTDIR\ondavo.exe"
   Delete "$INSTDIR\ondavo-cli.exe"
   Delete "$INSTDIR\vek-codec.exe"

@@ -128,8 +128,9 @@ TEST_F(WindowTest, EncodeCommandsArriveWithoutAControlAndAskBeforeReplacing) {
                 ExpectMessage(finished, [&] { finished_shown = true; }));
 }
 
-// The field shows a chosen path whole, whatever its length, and OK then keeps
-// the window open with the length rule's message.
+// The field shows a chosen path whole, whatever its length, and Input File
+// and OK then refuse it with the length rule's message, before any file
+// dialog.
 TEST_F(WindowTest, ALongPathIsShownWholeAndOkRefusesIt) {
   chooser_answer_ = dir_ / (std::string(1100, 'x') + ".DVR");
   auto* field = wxDynamicCast(dialog_.FindWindow(kIdDvrPath), wxTextCtrl);
@@ -140,13 +141,16 @@ TEST_F(WindowTest, ALongPathIsShownWholeAndOkRefusesIt) {
                                     SendCommand(dialog_, wxEVT_BUTTON, kIdChooseDvrFile);
                                     EXPECT_EQ(field->GetValue(), chooser_answer_);
                                     EXPECT_EQ(field->GetInsertionPoint(), field->GetLastPosition());
+                                    SendCommand(dialog_, wxEVT_BUTTON, kIdChooseDvrFile);
                                     SendCommand(dialog_, wxEVT_BUTTON, kIdOk);
                                     still_open = dialog_.IsModal();
                                     field->ChangeValue(wxString('x', kMaxPathLength));
                                     SendCommand(dialog_, wxEVT_BUTTON, kIdOk);
                                   }),
                 ExpectMessage(chooser_answer_),
+                ExpectMessage("Enter no more than 1024 characters."),
                 ExpectMessage("Enter no more than 1024 characters."));
+  EXPECT_EQ(filters_.size(), 1u);
   EXPECT_TRUE(still_open);
   EXPECT_EQ(result, kIdOk);
   EXPECT_EQ(dialog_.DvrPath().length(), kMaxPathLength);
@@ -208,7 +212,7 @@ TEST_F(WindowTest, DroppedFilesAreChosenAndDecodedInTurn) {
                 ExpectMessage("4 files to Decode, one after another:\n" + a + "\n" + b + "\n" + m5 +
                               "\n" + m6 + "\n\nLeft out, not .DVR:\n" + dir_ / "x.txt"),
                 ExpectMessage(Finished(dir_ / "a.WAV"), look),
-                ExpectMessage("Can't open file " + b + " (No such file or directory)", look),
+                ExpectMessage("Can't open file " + b + " (" + NoSuchFileReason() + ")", look),
                 ExpectMessage(Finished(dir_ / "m 2024.WAV"), look),
                 ExpectMessage("File " + m6 + " is not converted: its output " +
                                   dir_ / "m 2024.WAV" + " is that of " + m5,

@@ -12,6 +12,7 @@
 #include <cstring>
 #include <filesystem>
 #include <functional>
+#include <optional>
 
 #include "decode_command.h"
 #include "encode_command.h"
@@ -31,11 +32,13 @@ using Command = int (*)(ConversionHost&, const ConversionOptions&);
 class CommandTest : public ::testing::Test {
  protected:
   // Runs `command` on dir/name, holding `bytes` unless they are empty.
-  int Run(Command command, const std::string& name, const std::vector<uint8_t>& bytes) {
+  int Run(Command command, const std::string& name, const std::vector<uint8_t>& bytes,
+          std::optional<ExistingOutput> existing_output = {}) {
     if (!bytes.empty()) WriteBytes(dir_ / name, bytes);
     host_ = RecordingHost(dir_ / name);
     ConversionOptions options;
     options.frame_counts = nullptr;
+    options.existing_output = existing_output;
     return command(host_, options);
   }
   Message Told() const { return host_.messages.size() == 1 ? host_.messages[0] : Message{}; }
@@ -72,17 +75,23 @@ TEST_F(CommandTest, FailuresBeforeTheLoopSayWhyAndWriteNothing) {
     MessageKind kind = MessageKind::kFailed;
   };
   const Case cases[] = {
-      {DecodeCommand, "a.dvr", kDecodeRefusal, MessageKind::kRefused},
-      {EncodeCommand, "voice.PCM", kEncodeRefusal, MessageKind::kRefused},
-      {DecodeCommand, "a.DVR", "Can't open file %s (No such file or directory)"},
-      {EncodeCommand, "a.pcm", "Can't open file %s (No such file or directory)"},
+      {DecodeCommand, "a.dvr",
+       "Choose file to Decode\nThe file's name must contain .DVR in capital letters",
+       MessageKind::kRefused},
+      {EncodeCommand, "voice.PCM",
+       "Choose *.pcm file to Encode\nThe file's name must contain .pcm in lower-case letters",
+       MessageKind::kRefused},
+      {DecodeCommand, "rec.DVR/c.WAV", "Choose file to Decode", MessageKind::kRefused},
+      {DecodeCommand, "a.DVR", "Can't open file %s (" + NoSuchFileReason() + ")"},
+      {EncodeCommand, "a.pcm", "Can't open file %s (" + NoSuchFileReason() + ")"},
       {DecodeCommand, "folder.DVR", "Can't open file %s (Is a directory)"},
       {DecodeCommand, "e.DVR", kEmptyMessage},
       {DecodeCommand, "cut.DVR", NotARecordingMessage("%s", "it ends inside its header")},
       {DecodeCommand, "zero.DVR",
        NotARecordingMessage("%s", "its header gives a sample rate of 0")},
-      {DecodeCommand, "b.DVR", "Can't open file " + dir_ / "b.WAV" + " (Is a directory)"},
-      {DecodeCommand, "rec.DVR/c.WAV", "Can't write file %s over the input file"},
+      {DecodeCommand, "b.DVR",
+       "Can't open file " + dir_ / "b.WAV" + " (Is a directory)\nNothing was written to file " +
+           dir_ / "b.WAV"},
       {DecodeCommand, "d.DVR", "Can't write file " + dir_ / "d.WAV" + " over the input file"},
   };
   WriteBytes(dir_ / "rec.DVR/c.WAV", DvrFile(8000, {}));
@@ -95,6 +104,59 @@ TEST_F(CommandTest, FailuresBeforeTheLoopSayWhyAndWriteNothing) {
   EXPECT_EQ(dir_.Names(),
             (std::vector<std::string>{"b.DVR", "b.WAV", "cut.DVR", "d.DVR", "d.WAV", "e.DVR",
                                       "folder.DVR", "rec.DVR", "rec.DVR/c.WAV", "zero.DVR"}));
+}
+
+// -n after a power cut, which can leave a new output under its own name
+// empty or short: a WAV of ours left so is replaced, any other file kept; of
+// a .DVR, which may be a recording, only an empty one. A temporary file of a
+// killed run goes too, but not one that a run is still writing.
+TEST_F(CommandTest, NoClobberReplacesWhatAnEarlierRunLeftUnfinished) {
+  const char kReplaced[] = "File %s was left unfinished by an earlier run; it is replaced";
+  const char kKept[] = "File %s exists; not replaced";
+  const std::vector<uint8_t> riff = {'R', 'I', 'F', 'F', 36, 1, 0, 0, 'W', 'A', 'V', 'E'};
+  std::vector<uint8_t> whole = riff, avi = riff;
+  whole.resize(0x124 + 8);  // as long as its RIFF size says
+  avi[10] = 'I';
+  const std::tuple<const char*, std::vector<uint8_t>, std::string> cases[] = {
+      {"a.DVR", {}, kReplaced},
+      {"b.DVR", riff, kReplaced},
+      {"c.DVR", whole, kKept},
+      {"d.DVR", avi, kKept},
+      {"e.pcm", {}, kReplaced},
+      {"f.pcm", std::vector<uint8_t>(18, 1), kKept},
+      {"g.pcm", std::vector<uint8_t>(10, 1),
+       "File %s exists; not replaced (its length is no whole number of 9-byte records, so it may "
+       "be unfinished; --force replaces it)"},
+  };
+  for (const auto& [name, earlier, told] : cases) {
+    const bool encode = std::string(name).ends_with(".pcm");
+    const std::string output = OutputPathFor(dir_ / name, encode ? "DVR" : "WAV");
+    WriteBytes(output, earlier);
+    EXPECT_EQ(Run(encode ? EncodeCommand : DecodeCommand, name, DvrFile(8000, Frames(2, 0xE0)),
+                  ExistingOutput::kSkip),
+              0);
+    const bool replaced = told == kReplaced;
+    std::vector<Message> expected = {{FormatMessage(told.c_str(), output),
+                                      replaced ? MessageKind::kWarning : MessageKind::kSkipped}};
+    if (replaced) {
+      expected.push_back({FormatMessage(encode ? kEncodeFinished : kDecodeFinished, output),
+                          MessageKind::kFinished});
+    }
+    EXPECT_EQ(host_.messages, expected);
+    EXPECT_EQ(ReadBytes(output) == earlier, !replaced) << name;
+  }
+
+  std::unique_ptr<OutputFile> writing;
+  std::string written;
+  ASSERT_EQ(DefaultFileSystem()->CreateTemporary(dir_ / "h.WAV", &writing, &written), 0);
+  WriteBytes(dir_ / "h.ondavo-part-dead01", {'l', 'e', 'f', 't'});
+  ASSERT_EQ(Run(DecodeCommand, "h.DVR", DvrFile(8000, Frames(2, 0xE0))), 0);
+  EXPECT_EQ(host_.messages.at(0), (Message{"Removed " + dir_ / "h.ondavo-part-dead01" +
+                                               ", an unfinished file left by a run that was killed",
+                                           MessageKind::kWarning}));
+  EXPECT_EQ(host_.messages.size(), 2u);
+  EXPECT_TRUE(fs::exists(PathFromUtf8(written)));
+  writing.reset();
 }
 
 // Each command asks only for the entry points it calls.

@@ -98,8 +98,17 @@ void FakeFileSystem::AddFile(const std::string& path, std::vector<uint8_t> bytes
 
 int FakeFileSystem::OpenInput(const std::string& path, std::unique_ptr<InputFile>* file) {
   auto it = inputs_.find(path);
-  if (it == inputs_.end()) return ENOENT;
-  file->reset(new FakeInputFile(it->second.size, it->second.byte_at, this));
+  if (it != inputs_.end()) {
+    file->reset(new FakeInputFile(it->second.size, it->second.byte_at, this));
+    return 0;
+  }
+  // A file at an output's name reads as much as the fake kept of it.
+  auto output = files_.find(path);
+  if (output == files_.end()) return ENOENT;
+  auto head = std::make_shared<std::vector<uint8_t>>(output->second.head);
+  file->reset(new FakeInputFile(
+      output->second.size,
+      [head](uint64_t at) -> uint8_t { return at < head->size() ? (*head)[at] : 0; }, this));
   return 0;
 }
 
@@ -130,6 +139,20 @@ int FakeFileSystem::Remove(const std::string& path) {
   if (remove_error != 0) return remove_error;
   files_.erase(path);
   return 0;
+}
+
+std::vector<std::string> FakeFileSystem::RemoveStaleTemporaries(const std::string& path) {
+  const std::string prefix = TemporaryNameFor(path, "");
+  std::vector<std::string> removed;
+  for (auto it = files_.lower_bound(prefix); it != files_.end() && it->first.starts_with(prefix);) {
+    if (!it->second.closed) {
+      ++it;
+      continue;
+    }
+    removed.push_back(it->first);
+    it = files_.erase(it);
+  }
+  return removed;
 }
 
 size_t FakeFileSystem::temporary_files() const {

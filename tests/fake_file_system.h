@@ -30,7 +30,7 @@ class FakeFileSystem : public FileSystem {
   // `byte_at(offset)` gives the input's content; `size` its length.
   void AddInput(const std::string& path, uint64_t size, std::function<uint8_t(uint64_t)> byte_at);
   void AddInput(const std::string& path, std::vector<uint8_t> bytes);
-  // A file already at an output's name.
+  // A file already at an output's name, or left under a temporary one.
   void AddFile(const std::string& path, std::vector<uint8_t> bytes);
 
   // Failures: errno values, 0 for none.
@@ -57,6 +57,8 @@ class FakeFileSystem : public FileSystem {
                       std::string* temporary) override;
   int Rename(const std::string& from, const std::string& to) override;
   int Remove(const std::string& path) override;
+  // The temporary files closed are those no run is writing.
+  std::vector<std::string> RemoveStaleTemporaries(const std::string& path) override;
   bool SameFile(const std::string& a, const std::string& b) override { return a == b; }
 
  private:

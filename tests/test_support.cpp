@@ -77,6 +77,15 @@ uint32_t Le32(const std::vector<uint8_t>& bytes, size_t offset) {
          static_cast<uint32_t>(bytes.at(offset + 3)) << 24;
 }
 
+std::string NoSuchFileReason() {
+#ifdef _WIN32
+  const bool wine = ::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "wine_get_version");
+  return wine ? "File not found" : "The system cannot find the file specified";
+#else
+  return "No such file or directory";
+#endif
+}
+
 int FrameLength(uint8_t first) {
   if (first < 0x40) return 11;
   if (first < 0x80) return 18;
@@ -148,6 +157,12 @@ RunningProgram::~RunningProgram() {
   ::CloseHandle(reinterpret_cast<HANDLE>(handle_));
 }
 
+// Windows has no signals: the program is ended outright, as by SIGKILL,
+// with the status a POSIX shell would give.
+bool RunningProgram::Signal(int signal) {
+  return ::TerminateProcess(reinterpret_cast<HANDLE>(handle_), 128 + signal) != 0;
+}
+
 ProgramResult RunningProgram::Wait() {
   ProgramResult result;
   DWORD code = static_cast<DWORD>(-1);
@@ -158,12 +173,12 @@ ProgramResult RunningProgram::Wait() {
     handle_ = 0;
   }
   result.status = static_cast<int>(code);
-  // Lines end in "\n" as on POSIX; a path the program joined with '/' reads
-  // as the tests' own paths, with '\\'.
+  // Lines end in "\n" as on POSIX. Paths are compared as written: the
+  // programs join them with '\\' here.
   for (auto [text, name] : {std::pair(&result.out, "out"), std::pair(&result.err, "err")}) {
     for (char c : ReadText(output_ / name)) {
       if (c == '\n' && !text->empty() && text->back() == '\r') text->pop_back();
-      text->push_back(c == '/' ? '\\' : c);
+      text->push_back(c);
     }
   }
   return result;

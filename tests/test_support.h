@@ -41,6 +41,10 @@ std::string ReadText(const std::string& path);
 void WriteText(const std::string& path, const std::string& text);
 uint32_t Le32(const std::vector<uint8_t>& bytes, size_t offset);
 
+// The reason the programs give for a file that is not there: the system's
+// own words, which on Windows are Windows' (and shorter under Wine).
+std::string NoSuchFileReason();
+
 // A coded frame's length by its first byte, written out apart from the
 // converter's own table: 00: 11, 01: 18, 10: 24, 110: 4, 111: 2.
 int FrameLength(uint8_t first);
@@ -100,7 +104,7 @@ class RunningProgram {
  public:
   explicit RunningProgram(const Program& program);
   ~RunningProgram();
-  bool Signal(int signal);  // false if it could not be sent; POSIX only
+  bool Signal(int signal);  // false if it could not be sent; on Windows ends it outright
   ProgramResult Wait();
 
  private:
