@@ -26,6 +26,8 @@ add_custom_command(
   ${ondavo_strip_commands}
   COMMAND ${CMAKE_COMMAND} -E copy ${PROJECT_BINARY_DIR}/readme-windows.txt
           ${ondavo_stage}/readme.txt
+  COMMAND ${CMAKE_COMMAND} -E copy ${PROJECT_SOURCE_DIR}/LICENSE ${ondavo_stage}/LICENSE.txt
+  COMMAND ${CMAKE_COMMAND} -E copy ${PROJECT_SOURCE_DIR}/THIRD-PARTY ${ondavo_stage}/THIRD-PARTY.txt
   # -WX: a warning (a missing file, a misspelt define) fails the build.
   # makensis (Debian's nsis, installed by scripts/setup-windows-machine) is looked
   # for when `dist` is built, so a build folder configured before it came
@@ -38,6 +40,7 @@ add_custom_command(
           ${CMAKE_COMMAND} -E tar cf ${ondavo_zip} --format=zip ${ondavo_dist_name}
   DEPENDS ${ondavo_dist_programs} ${PROJECT_SOURCE_DIR}/res/ondavo.nsi
           ${PROJECT_SOURCE_DIR}/res/ondavo.ico ${PROJECT_BINARY_DIR}/readme-windows.txt
+          ${PROJECT_SOURCE_DIR}/LICENSE ${PROJECT_SOURCE_DIR}/THIRD-PARTY
   COMMENT "Packing ${ondavo_dist_name}-setup.exe and ${ondavo_dist_name}-windows.zip"
   VERBATIM)
 add_custom_target(dist DEPENDS ${ondavo_setup} ${ondavo_zip})
