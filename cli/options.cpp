@@ -79,21 +79,19 @@ CLI::App* AddCommand(CLI::App& app, const Command& value, const char* about, con
   return command;
 }
 
-}  // namespace
-
-std::optional<int> ReadCommandLine(int argc, char** argv, Invocation* invocation) {
-  CLI::App app{
-      "Converts coded voice recordings (.DVR) into WAV files, and raw PCM into coded "
-      "records."};
+// The program's options and help texts.
+void DefineOptions(CLI::App& app, Settings* settings) {
   app.name("ondavo-cli");
+  app.description(
+      "Converts coded voice recordings (.DVR) into WAV files, and raw PCM into coded "
+      "records.");
   // Options begin with '-' on every system: "/data/a.DVR" is a path. The
   // commands, added after, take this from the app.
   app.allow_windows_style_options(false);
   app.set_version_flag("--version", "ondavo-cli " ONDAVO_VERSION);
   app.require_subcommand(1);
-  Settings settings{invocation};
   CLI::App* decode = AddCommand(app, kDecode, "Decode each FILE.DVR into FILE.WAV",
-                                "Coded voice files (.DVR), or folders with -r", &settings);
+                                "Coded voice files (.DVR), or folders with -r", settings);
   decode->footer(
       "Each rec/a.DVR gives rec/a.WAV beside it (or in the -o folder): the file name is cut at "
       "its first dot and WAV put in its place, so rec/a.b.DVR also gives rec/a.WAV. An "
@@ -101,9 +99,9 @@ std::optional<int> ReadCommandLine(int argc, char** argv, Invocation* invocation
       "warning.");
   CLI::App* encode =
       AddCommand(app, kEncode, "Encode each FILE.pcm into 9-byte records in FILE.DVR",
-                 "Raw 16-bit mono PCM files (.pcm), or folders with -r", &settings);
+                 "Raw 16-bit mono PCM files (.pcm), or folders with -r", settings);
   // A .DVR file may be a recording: an encode replaces one only when told.
-  encode->add_flag("-f,--force", settings.force, "Replace existing .DVR files");
+  encode->add_flag("-f,--force", settings->force, "Replace existing .DVR files");
   encode->footer(
       "Each rec/voice.pcm gives rec/voice.DVR beside it (or in the -o folder), the file name cut "
       "at its first dot: 9-byte records, one per 32 samples, with no header. decode does not "
@@ -119,6 +117,14 @@ std::optional<int> ReadCommandLine(int argc, char** argv, Invocation* invocation
 #else
       ") is found through LD_LIBRARY_PATH, the program's own lib/ folder and the system.");
 #endif
+}
+
+}  // namespace
+
+std::optional<int> ReadCommandLine(int argc, char** argv, Invocation* invocation) {
+  CLI::App app;
+  Settings settings{invocation};
+  DefineOptions(app, &settings);
   std::vector<std::string> args = Arguments(argc, argv);
   if (args.empty()) {
     std::fprintf(stderr, "ondavo-cli: can't read the command line\n");
