@@ -2,7 +2,7 @@
 
 #include <span>
 
-#include "decode_command.h"
+#include "command.h"
 #include "window_host.h"
 
 namespace {
@@ -22,7 +22,7 @@ void AppendList(wxString& text, std::span<const wxString> paths) {
 DroppedFiles SortDroppedFiles(const wxArrayString& paths) {
   DroppedFiles files;
   for (const wxString& path : paths) {
-    (ondavo::IsDecodeInput(FileSystemText(path)) ? files.dvr : files.left_out).push_back(path);
+    (ondavo::kDecode.Accepts(FileSystemText(path)) ? files.dvr : files.left_out).push_back(path);
   }
   return files;
 }

@@ -12,7 +12,7 @@
 #include <vector>
 
 // A drop's paths, in the drop's order, split by the decode's own test of a
-// path (ondavo::IsDecodeInput), so that the two never disagree.
+// path (ondavo::kDecode.Accepts), so that the two never disagree.
 struct DroppedFiles {
   std::vector<wxString> dvr;
   std::vector<wxString> left_out;  // the decode would refuse them

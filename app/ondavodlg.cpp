@@ -9,13 +9,11 @@
 #include <utility>
 
 #include "codec_binding.h"
-#include "decode_command.h"
+#include "command.h"
 #include "drop_target.h"
-#include "encode_command.h"
 #include "file_chooser.h"
 #include "minimized_icon.h"
 #include "output_claims.h"
-#include "output_name.h"
 #include "resources.h"
 #include "window_host.h"
 
@@ -153,7 +151,7 @@ void COndavoDlg::ShowMessage(const wxString& text) {
 }
 
 int COndavoDlg::DecodeCommand() {
-  return RunConversion(ondavo::DecodeCommand, g_strDvrFile, g_pDecodeProgress, {},
+  return RunConversion(ondavo::kDecode, g_strDvrFile, g_pDecodeProgress, {},
                        &COndavoDlg::TakeQueuedDvrFile);
 }
 
@@ -167,14 +165,15 @@ int COndavoDlg::EncodeCommand() {
                         wxTheApp->GetAppDisplayName(), wxYES_NO | wxNO_DEFAULT | wxICON_QUESTION);
     return ask.ShowModal() == wxID_YES;
   };
-  return RunConversion(ondavo::EncodeCommand, g_strPcmFile, g_pEncodeProgress, options);
+  return RunConversion(ondavo::kEncode, g_strPcmFile, g_pEncodeProgress, options);
 }
 
-int COndavoDlg::RunConversion(Conversion conversion, const wxString& path, wxGauge* progress,
-                              const ondavo::ConversionOptions& options, NextInput next) {
+int COndavoDlg::RunConversion(const ondavo::Command& command, const wxString& path,
+                              wxGauge* progress, const ondavo::ConversionOptions& options,
+                              NextInput next) {
   WindowHost host(*this, path, progress);
   // A start from within a running conversion: the core refuses it and says why.
-  if (m_bConverting) return conversion(host, options);
+  if (m_bConverting) return command.run(host, options);
 
   m_bConverting = true;
   const int kStarters[] = {kIdDecode, kIdChooseDvrFile};
@@ -185,20 +184,20 @@ int COndavoDlg::RunConversion(Conversion conversion, const wxString& path, wxGau
   // told by its own message and does not hold up the inputs after it;
   // closing the window stops the run after the current one.
   int result = 0;
-  // Two queued recordings that would write one WAV: only the first does.
+  // Two queued inputs that would write one output: only the first does.
   ondavo::OutputClaims claims;
   do {
     m_pump.Restart();
     std::string input = FileSystemText(path);
-    if (next != nullptr && ondavo::IsDecodeInput(input)) {
-      std::string refusal = claims.Claim(input, ondavo::OutputPathFor(input, "WAV"));
+    if (next != nullptr && command.Accepts(input)) {
+      std::string refusal = claims.Claim(input, command.OutputPathFor(input));
       if (!refusal.empty()) {
         ShowMessage(TextFromFileSystem(refusal));
         result = -1;
         continue;
       }
     }
-    result = std::min(result, conversion(host, options));
+    result = std::min(result, command.run(host, options));
   } while (!m_deferredEnd && next != nullptr && (this->*next)());
   m_bConverting = false;
   for (int id : kStarters) {

@@ -102,7 +102,6 @@ class COndavoDlg : public wxDialog {
 #endif
 
  private:
-  using Conversion = int (*)(ondavo::ConversionHost&, const ondavo::ConversionOptions&);
   // Moves the next queued input into place; false when there is none.
   using NextInput = bool (COndavoDlg::*)();
 
@@ -119,7 +118,7 @@ class COndavoDlg : public wxDialog {
   }
   void ContextMenuEvent(wxContextMenuEvent& event);
 
-  int RunConversion(Conversion conversion, const wxString& path, wxGauge* progress,
+  int RunConversion(const ondavo::Command& command, const wxString& path, wxGauge* progress,
                     const ondavo::ConversionOptions& options, NextInput next = nullptr);
   // The file dialog's answer, or nothing while a conversion runs.
   std::optional<wxString> ChooseInputFile(const wxString& filter);

@@ -17,7 +17,6 @@
 #include <utility>
 
 #include "output_claims.h"
-#include "output_name.h"
 #include "terminal_host.h"
 #include "utf8_path.h"
 #include "worker_pool.h"
@@ -77,11 +76,11 @@ MessageKind RunOne(const Job& job, const BatchOptions& options, std::FILE* out, 
   conversion.output_folder = OutputFolder(job);
   conversion.existing_output = options.existing_output;
   conversion.stop_request = options.stop_request;
-  options.command(host, conversion);
+  options.command->run(host, conversion);
   MessageKind outcome = host.outcome().value_or(MessageKind::kFailed);
 
   if (outcome == MessageKind::kFinished && options.keep_time) {
-    std::string output = OutputPathFor(job.input, options.output_extension, OutputFolder(job));
+    std::string output = options.command->OutputPathFor(job.input, OutputFolder(job));
     std::error_code error;
     fs::last_write_time(PathFromUtf8(output), fs::last_write_time(PathFromUtf8(job.input), error),
                         error);
@@ -160,9 +159,8 @@ class Capture {
 // this run; empty when the output is free, and now `job`'s.
 std::string ClaimOutput(const Job& job, const BatchOptions& options, OutputClaims* claims) {
   // A path the command refuses has no output; the command says so itself.
-  if (options.accepts == nullptr || !options.accepts(job.input)) return {};
-  return claims->Claim(job.input,
-                       OutputPathFor(job.input, options.output_extension, OutputFolder(job)));
+  if (!options.command->Accepts(job.input)) return {};
+  return claims->Claim(job.input, options.command->OutputPathFor(job.input, OutputFolder(job)));
 }
 
 void Refuse(const std::string& refusal, Tally* tally) {

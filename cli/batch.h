@@ -20,14 +20,10 @@
 
 namespace ondavo {
 
-using Command = int (*)(ConversionHost&, const ConversionOptions&);
-
 struct BatchOptions {
-  Command command = nullptr;
-  // The command's test of a path, and its outputs' extension ("WAV" or
-  // "DVR"), to know each input's output before it runs.
-  bool (*accepts)(const std::string& path) = nullptr;
-  const char* output_extension = "";
+  // Also asked which paths it takes and what it names their outputs, to
+  // know each input's output before it runs.
+  const Command* command = nullptr;
   bool quiet = false;
   // Whether the frame counts go to standard output; unset: unless quiet, or
   // the progress shows on the same terminal. A worker started again is told

@@ -150,9 +150,9 @@ struct Search {
       const std::string path = Join(folder, entry.name);
       if (entry.folder) {
         Walk(path, relative / PathFromUtf8(entry.name));
-      } else if (entry.file && EndsWith(entry.name, options.extension)) {
+      } else if (entry.file && EndsWith(entry.name, options.command->input_marker)) {
         found.push_back({path, FolderFor(options, relative)});
-      } else if (entry.file && EndsWith(Lower(entry.name), Lower(options.extension))) {
+      } else if (entry.file && EndsWith(Lower(entry.name), Lower(options.command->input_marker))) {
         other_case.push_back(path);
       }
     }
@@ -165,7 +165,7 @@ void AddFolder(const std::string& root, const JobListOptions& options, JobList* 
   search.Walk(root, {});
   // A folder that could not be searched has been named already.
   if (search.found.empty() && search.complete && !options.quiet) {
-    std::string note = "No " + options.extension + " files under " + root;
+    std::string note = std::string("No ") + options.command->input_marker + " files under " + root;
     for (size_t i = 0; i < search.other_case.size(); ++i) {
       note += (i == 0 ? " (left out: " : ", ") + search.other_case[i];
     }
@@ -188,7 +188,8 @@ JobList ListJobs(const std::vector<std::string>& paths, const JobListOptions& op
     } else if (options.recursive && folder) {
       AddFolder(path, options, &list, &found);
     } else if (folder) {
-      list.refusals.push_back(options.refusal + "\n" + path + " is a folder; -r searches it");
+      list.refusals.push_back(options.command->refusal + ("\n" + path) +
+                              " is a folder; -r searches it");
     } else {
       found.push_back({path, FolderFor(options, {})});
     }

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "command.h"
+
 namespace ondavo {
 
 // One file to convert, and the folder for its output (empty: beside it).
@@ -16,10 +18,9 @@ struct Job {
 };
 
 struct JobListOptions {
+  const Command* command = nullptr;  // a folder's search takes its inputs
   bool recursive = false;
-  std::string extension;    // ".DVR" or ".pcm": what a folder's search takes
   std::string output_root;  // empty: outputs beside their inputs
-  std::string refusal;      // the command's first line for a path it refuses
   bool quiet = false;       // no notes
 };
 

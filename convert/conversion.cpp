@@ -1,10 +1,6 @@
 #include "conversion.h"
 
-#include <algorithm>
-#include <cctype>
 #include <utility>
-
-#include "output_name.h"
 
 namespace ondavo {
 
@@ -14,12 +10,6 @@ namespace {
 // conversion at a time; a window can start another from inside its pump.
 bool g_bConversionRunning = false;
 
-std::string AsciiLower(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return text;
-}
-
 // An output that could not be begun: like every failure, it says that
 // nothing was written, as "Can't open" alone could be taken for the input.
 std::string CantCreateMessage(const std::string& output, int error) {
@@ -28,20 +18,9 @@ std::string CantCreateMessage(const std::string& output, int error) {
 
 }  // namespace
 
-bool ConversionKind::Accepts(const std::string& path) const {
-  return path.find(input_marker, FileNameStart(path)) != std::string::npos;
-}
-
-std::string ConversionKind::RefusalFor(const std::string& path) const {
-  // a.dvr for a.DVR: say what is missing, since the name looks right.
-  std::string name = AsciiLower(path.substr(FileNameStart(path)));
-  if (name.find(AsciiLower(input_marker)) == std::string::npos) return refusal;
-  return std::string(refusal) + "\n" + case_rule;
-}
-
 Conversion::Conversion(ConversionHost& host, const ConversionOptions& options,
-                       const ConversionKind& kind)
-    : host_(host), options_(options), kind_(kind) {}
+                       const Command& command)
+    : host_(host), options_(options), command_(command) {}
 
 Conversion::~Conversion() {
   Abandon();
@@ -63,8 +42,8 @@ bool Conversion::Open() {
 
   FileSystem& files = *options_.file_system;
   input_path_ = host_.ChosenPath();
-  if (!kind_.Accepts(input_path_)) {
-    Tell(kind_.RefusalFor(input_path_), MessageKind::kRefused, 0);
+  if (!command_.Accepts(input_path_)) {
+    Tell(command_.RefusalFor(input_path_), MessageKind::kRefused, 0);
     return false;
   }
   if (int err = files.OpenInput(input_path_, &input_)) {
@@ -79,7 +58,7 @@ bool Conversion::Open() {
     Fail(FormatMessage(kEmptyMessage, input_path_));
     return false;
   }
-  output_path_ = OutputPathFor(input_path_, kind_.output_extension, options_.output_folder);
+  output_path_ = command_.OutputPathFor(input_path_, options_.output_folder);
   if (output_path_ == input_path_ || files.SameFile(input_path_, output_path_)) {
     Fail("Can't write file " + output_path_ + " over the input file");
     return false;
@@ -91,7 +70,7 @@ bool Conversion::Open() {
   }
   replaces_file_ = exists;
   if (exists) {
-    switch (options_.existing_output.value_or(kind_.existing_output)) {
+    switch (options_.existing_output.value_or(command_.existing_output)) {
       case ExistingOutput::kReplace:
         break;
       case ExistingOutput::kSkip:
@@ -116,7 +95,7 @@ bool Conversion::Open() {
         break;
     }
   }
-  std::string missing = MissingCodecEntryPoint(kind_.codec_use);
+  std::string missing = MissingCodecEntryPoint(command_.codec_use);
   if (!missing.empty()) {
     Fail(missing);
     return false;
@@ -130,7 +109,7 @@ const char* Conversion::SkipMessage() {
   uint64_t size = 0;
   if (options_.file_system->OpenInput(output_path_, &earlier) != 0 || earlier->Size(&size) != 0)
     return kExistsMessage;
-  return kind_.skip_message(*earlier, size);
+  return command_.skip_message(*earlier, size);
 }
 
 bool Conversion::CreateOutput() {

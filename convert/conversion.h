@@ -10,7 +10,7 @@
 #include <memory>
 #include <string>
 
-#include "codec_binding.h"
+#include "command.h"
 #include "conversion_host.h"
 #include "conversion_options.h"
 #include "file_system.h"
@@ -18,29 +18,9 @@
 
 namespace ondavo {
 
-// What sets one command apart from the other before its loop.
-struct ConversionKind {
-  const char* input_marker;  // the chosen file's own name must contain this
-  const char* refusal;       // shown when it does not
-  const char* case_rule;     // added when it holds the marker in other letters
-  const char* output_extension;
-  CodecUse codec_use;
-  ExistingOutput existing_output;  // the command's own rule
-  // For kSkip: why the file at the output's name, `size` bytes long, is
-  // left alone (a message pattern), or null when it is an unfinished output
-  // of this command's, which a power cut can leave under the final name.
-  const char* (*skip_message)(InputFile& earlier, uint64_t size);
-
-  // False for a path the command refuses with RefusalFor(path). Only the
-  // file's own name counts: a folder named rec.DVR makes no recording of
-  // what it holds.
-  bool Accepts(const std::string& path) const;
-  std::string RefusalFor(const std::string& path) const;
-};
-
 class Conversion {
  public:
-  Conversion(ConversionHost& host, const ConversionOptions& options, const ConversionKind& kind);
+  Conversion(ConversionHost& host, const ConversionOptions& options, const Command& command);
   ~Conversion();
   Conversion(const Conversion&) = delete;
   Conversion& operator=(const Conversion&) = delete;
@@ -90,7 +70,7 @@ class Conversion {
 
   ConversionHost& host_;
   ConversionOptions options_;
-  const ConversionKind& kind_;
+  const Command& command_;
   bool holds_guard_ = false;
   std::string input_path_;
   std::string output_path_;

@@ -29,25 +29,23 @@ const char* DecodeSkipMessage(InputFile& earlier, uint64_t size) {
   return riff_size + 8 == size ? kExistsMessage : nullptr;
 }
 
-const ConversionKind kDecodeKind = {".DVR",
-                                    kDecodeRefusal,
-                                    "The file's name must contain .DVR in capital letters",
-                                    "WAV",
-                                    CodecUse::kDecode,
-                                    ExistingOutput::kReplace,
-                                    DecodeSkipMessage};
-
 // Bytes 8 and 9 of the header hold the rate.
 constexpr uint64_t kRateFieldEnd = 10;
 
 }  // namespace
 
-bool IsDecodeInput(const std::string& path) {
-  return kDecodeKind.Accepts(path);
-}
+const Command kDecode = {"decode",
+                         ".DVR",
+                         "Choose file to Decode",
+                         "The file's name must contain .DVR in capital letters",
+                         "WAV",
+                         CodecUse::kDecode,
+                         ExistingOutput::kReplace,
+                         DecodeSkipMessage,
+                         DecodeCommand};
 
 int DecodeCommand(ConversionHost& host, const ConversionOptions& options) {
-  Conversion run(host, options, kDecodeKind);
+  Conversion run(host, options, kDecode);
   if (!run.Open()) return run.result();
 
   // The header decides whether there is anything to write: a WAV file

@@ -8,15 +8,10 @@
 
 namespace ondavo {
 
-inline constexpr char kDecodeRefusal[] = "Choose file to Decode";
 inline constexpr char kDecodeFinished[] = "Finish Vek Coder Decode.\nCreate of file %s ";
 
 // The most frames one WAV file can hold: its RIFF size (length - 8) is 32-bit.
 inline constexpr int64_t kMaxWavFrames = (kWavMaxFileSize - kWavHeaderSize) / 320;
-
-// False for a path the decode refuses: one whose file name lacks ".DVR"
-// (case and all).
-bool IsDecodeInput(const std::string& path);
 
 // 0 after a finished decode or when no .DVR path was chosen, -1 otherwise.
 // Every outcome is told through host.ShowMessage.

@@ -19,22 +19,20 @@ const char* EncodeSkipMessage(InputFile&, uint64_t size) {
   return size % kRecordBytes == 0 ? kExistsMessage : kExistsUnfinishedRecordsMessage;
 }
 
-const ConversionKind kEncodeKind = {".pcm",
-                                    kEncodeRefusal,
-                                    "The file's name must contain .pcm in lower-case letters",
-                                    "DVR",
-                                    CodecUse::kEncode,
-                                    ExistingOutput::kRefuse,
-                                    EncodeSkipMessage};
-
 }  // namespace
 
-bool IsEncodeInput(const std::string& path) {
-  return kEncodeKind.Accepts(path);
-}
+const Command kEncode = {"encode",
+                         ".pcm",
+                         "Choose *.pcm file to Encode",
+                         "The file's name must contain .pcm in lower-case letters",
+                         "DVR",
+                         CodecUse::kEncode,
+                         ExistingOutput::kRefuse,
+                         EncodeSkipMessage,
+                         EncodeCommand};
 
 int EncodeCommand(ConversionHost& host, const ConversionOptions& options) {
-  Conversion run(host, options, kEncodeKind);
+  Conversion run(host, options, kEncode);
   if (!run.Open() || !run.CreateOutput()) return run.result();
 
   g_CodecBinding.vVek_Init_Dsp_Regs();

@@ -7,11 +7,7 @@
 
 namespace ondavo {
 
-inline constexpr char kEncodeRefusal[] = "Choose *.pcm file to Encode";
 inline constexpr char kEncodeFinished[] = "Finish Vek Coder Encode.\nCreate of file %s ";
-
-// False for a path the encode refuses: one whose file name lacks ".pcm".
-bool IsEncodeInput(const std::string& path);
 
 // An existing file of the output's name is never replaced unless the
 // options say so: it may be a recording.

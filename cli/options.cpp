@@ -1,0 +1,163 @@
+#include "options.h"
+
+#ifdef _WIN32
+#include <windows.h>
+// After windows.h, which it needs.
+#include <shellapi.h>
+#endif
+
+#include <CLI/CLI.hpp>
+#include <charconv>
+#include <cstdio>
+
+#include "codec_binding.h"
+#include "ondavo_version.h"
+#include "utf8_path.h"
+
+namespace ondavo {
+
+namespace {
+
+// The arguments as given, in UTF-8 on Windows: its argv is in the ANSI code
+// page, which cannot spell most names.
+std::vector<std::string> Arguments([[maybe_unused]] int argc, [[maybe_unused]] char** argv) {
+#ifdef _WIN32
+  int count = 0;
+  wchar_t** wide = ::CommandLineToArgvW(::GetCommandLineW(), &count);
+  if (wide == nullptr) return {};
+  std::vector<std::string> args;
+  for (int i = 0; i < count; ++i) args.push_back(Utf8FromWide(wide[i]));
+  ::LocalFree(wide);
+  return args;
+#else
+  return std::vector<std::string>(argv, argv + argc);
+#endif
+}
+
+// The options as given, before they are checked.
+struct Settings {
+  Invocation* invocation;
+  bool no_clobber = false;
+  bool force = false;
+  std::string jobs = "1";
+};
+
+constexpr int kMostJobs = 256;
+
+// The number of jobs `text` asks for; 0 unless it is a whole number from 1
+// to kMostJobs.
+int JobCount(const std::string& text) {
+  int count = 0;
+  const char* end = text.data() + text.size();
+  auto [stop, error] = std::from_chars(text.data(), end, count);
+  return error == std::errc() && stop == end && count >= 1 && count <= kMostJobs ? count : 0;
+}
+
+CLI::App* AddCommand(CLI::App& app, const Command& value, const char* about, const char* files,
+                     Settings* settings) {
+  Invocation* invocation = settings->invocation;
+  CLI::App* command = app.add_subcommand(value.name, about);
+  command->callback([invocation, &value] { invocation->command = &value; });
+  command->add_option("PATH", invocation->paths, files)->required();
+  command->add_flag("-q,--quiet", invocation->quiet,
+                    "Print nothing but failures: no messages, counts or progress");
+  command->add_flag("-r,--recursive", invocation->recursive,
+                    "Search folders among the paths for input files");
+  command
+      ->add_option("-o,--output-dir", invocation->output_root,
+                   "Put the outputs into DIR, mirroring the folders under -r")
+      ->type_name("DIR");
+  command->add_flag("-n,--no-clobber", settings->no_clobber, "Skip files whose output exists");
+  command->add_option("-j,--jobs", settings->jobs, "Convert N files at once (1 to 256)")
+      ->type_name("N");
+  command->add_flag("--keep-time", invocation->keep_time,
+                    "Give each output its input's modification time");
+  // A worker of a parallel run where the system cannot copy a process: it
+  // takes its files from standard input (see WorkerPool).
+  command->add_option("--worker", invocation->worker)->group("");
+  command->add_flag("--worker-counts", invocation->worker_counts)->group("");
+  return command;
+}
+
+// The program's options and help texts.
+void DefineOptions(CLI::App& app, Settings* settings) {
+  app.name("ondavo-cli");
+  app.description(
+      "Converts coded voice recordings (.DVR) into WAV files, and raw PCM into coded "
+      "records.");
+  // Options begin with '-' on every system: "/data/a.DVR" is a path. The
+  // commands, added after, take this from the app.
+  app.allow_windows_style_options(false);
+  app.set_version_flag("--version", "ondavo-cli " ONDAVO_VERSION);
+  app.require_subcommand(1);
+  CLI::App* decode = AddCommand(app, kDecode, "Decode each FILE.DVR into FILE.WAV",
+                                "Coded voice files (.DVR), or folders with -r", settings);
+  decode->footer(
+      "Each rec/a.DVR gives rec/a.WAV beside it (or in the -o folder): the file name is cut at "
+      "its first dot and WAV put in its place, so rec/a.b.DVR also gives rec/a.WAV. An "
+      "existing WAV is replaced unless -n is given. A last frame cut short is left out, with a "
+      "warning.");
+  CLI::App* encode =
+      AddCommand(app, kEncode, "Encode each FILE.pcm into 9-byte records in FILE.DVR",
+                 "Raw 16-bit mono PCM files (.pcm), or folders with -r", settings);
+  // A .DVR file may be a recording: an encode replaces one only when told.
+  encode->add_flag("-f,--force", settings->force, "Replace existing .DVR files");
+  encode->footer(
+      "Each rec/voice.pcm gives rec/voice.DVR beside it (or in the -o folder), the file name cut "
+      "at its first dot: 9-byte records, one per 32 samples, with no header. decode does not "
+      "read such a file; vek-codec unpack does. An existing .DVR file is never replaced "
+      "without --force.");
+  app.footer(
+      "Exit status: 0 when every file finished or was skipped, 1 when any failed, 2 for a usage "
+      "error or a refused path, 130 after Ctrl-C.\nThe codec library (" +
+      std::string(kCodecLibraryName) +
+#ifdef _WIN32
+      ") is found in the program's own folder, then in the system's folders; never in the "
+      "current folder.");
+#else
+      ") is found through LD_LIBRARY_PATH, the program's own lib/ folder and the system.");
+#endif
+}
+
+}  // namespace
+
+std::optional<int> ReadCommandLine(int argc, char** argv, Invocation* invocation) {
+  CLI::App app;
+  Settings settings{invocation};
+  DefineOptions(app, &settings);
+  std::vector<std::string> args = Arguments(argc, argv);
+  if (args.empty()) {
+    std::fprintf(stderr, "ondavo-cli: can't read the command line\n");
+    return kExitUsage;
+  }
+  std::vector<char*> arg_pointers;
+  for (std::string& arg : args) arg_pointers.push_back(arg.data());
+  try {
+    app.parse(static_cast<int>(arg_pointers.size()), arg_pointers.data());
+  } catch (const CLI::ParseError& e) {
+    const std::string& first = args.size() > 1 ? args[1] : "";
+    if (e.get_exit_code() != 0 && !first.empty() && first[0] != '-' && first != kDecode.name &&
+        first != kEncode.name) {
+      app.exit(CLI::ValidationError("ondavo-cli: unknown command '" + first +
+                                    "'; the commands are decode and encode"));
+      return kExitUsage;
+    }
+    return app.exit(e) == 0 ? kExitFinished : kExitUsage;
+  }
+
+  invocation->jobs = JobCount(settings.jobs);
+  if (invocation->jobs == 0) {
+    std::fprintf(stderr, "ondavo-cli: --jobs takes a whole number from 1 to %d, not '%s'\n",
+                 kMostJobs, settings.jobs.c_str());
+    return kExitUsage;
+  }
+  if (settings.force && settings.no_clobber) {
+    std::fprintf(stderr, "ondavo-cli: --force and --no-clobber contradict each other\n");
+    return kExitUsage;
+  }
+  if (settings.no_clobber) invocation->existing_output = ExistingOutput::kSkip;
+  if (settings.force) invocation->existing_output = ExistingOutput::kReplace;
+  return std::nullopt;
+}
+
+}  // namespace ondavo
