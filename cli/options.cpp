@@ -115,7 +115,7 @@ void DefineOptions(CLI::App& app, Settings* settings) {
       ") is found in the program's own folder, then in the system's folders; never in the "
       "current folder.");
 #else
-      ") is found through LD_LIBRARY_PATH, the program's own lib/ folder and the system.");
+      ") is found through LD_LIBRARY_PATH, the program's own lib/ondavo/ folder and the system.");
 #endif
 }
 
