@@ -45,14 +45,14 @@ constexpr int kAttack = 40;
 constexpr float kRelease = 1.0f / 800;
 
 float Limit(float ceiling, float gain, float* samples) {
+  float peak = 0;
+  for (int n = 0; n < kVekFrameSamples; ++n) peak = std::max(peak, std::abs(samples[n]));
+  if (peak <= ceiling && gain == 1.0f) return gain;
   float needed[kVekFrameSamples];
-  bool over = false;
   for (int n = 0; n < kVekFrameSamples; ++n) {
     const float magnitude = std::abs(samples[n]);
     needed[n] = magnitude > ceiling ? ceiling / magnitude : 1.0f;
-    over |= magnitude > ceiling;
   }
-  if (!over && gain == 1.0f) return gain;
   for (int n = 0; n < kVekFrameSamples; ++n) {
     float target = std::min(1.0f, gain + kRelease);
     for (int m = n; m < std::min(n + kAttack, int{kVekFrameSamples}); ++m) {
