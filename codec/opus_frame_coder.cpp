@@ -70,9 +70,11 @@ float Limit(float ceiling, float gain, float* samples) {
 // frame: at 17 and 23 bytes its predictive coder now and then lets a
 // resonance run away into a tone or a burst, at 10 bytes its transform coder
 // splits a frame with an onset into short blocks that so few bits cannot
-// fill, piling a band's energy into a few milliseconds up to 9 dB above the
+// fill, piling a band's energy into a few milliseconds up to 10 dB above the
 // input's peak. Trying each and keeping the one whose decoded frame is nearest
-// its input avoids most of both and raises the SNR.
+// its input avoids most runaway resonances and raises the SNR; what the
+// transform coder still piles up, the decoder's limiter holds under the peak
+// code.
 constexpr std::array kSpeechComplexities = {0, 2, 3, 5, 10};
 
 constexpr int kBands = 11;  // third octaves, 315 to 3150 Hz
