@@ -147,7 +147,7 @@ Quality Measure(const std::vector<short>& input, const std::vector<short>& outpu
   double best = -1;
   for (int lag = -reach; lag <= reach; ++lag) {
     double sum = 0;
-    for (size_t i = reach; i + reach < input.size(); ++i)
+    for (size_t i = reach; i + reach < std::min(input.size(), output.size()); ++i)
       sum += input[i] * static_cast<double>(output[i + lag]);
     if (sum > best) best = sum, q.lag = lag;
   }
