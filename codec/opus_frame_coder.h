@@ -50,10 +50,10 @@ class OpusFrameEncoder {
 
   void Reset();
 
-  // Codes the 160 samples at pcm[0] (reading the look-ahead up to pcm[211],
-  // kVekFrameLookahead in vek.h) into a packet of
-  // exactly `packet_bytes` bytes (10, 17 or 23); returns false if libopus
-  // could not make one of that size.
+  // Codes the 160 samples at pcm[0], reading the look-ahead up to pcm[211]
+  // too (kVekFrameLookahead in vek.h), into a packet of exactly
+  // `packet_bytes` bytes (10, 17 or 23); returns false if libopus could not
+  // make one of that size.
   bool Encode(const int16_t* pcm, int packet_bytes, int peak_code, uint8_t* packet);
 
  private:

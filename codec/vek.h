@@ -58,7 +58,7 @@ enum VekFrameType {
 // The samples vVek_Encode_Frame reads after the frame's own: the speech
 // coder's look-ahead, which it makes up for so that decoded frame n is input
 // frame n. The input's first 52 samples are lost instead: decoded frame 0
-// begins with silence in their place.
+// fades in from silence over them.
 enum { kVekFrameLookahead = 52 };
 
 // Encodes the 160 samples at pcm[0] into one frame of the given type, reading
