@@ -60,11 +60,12 @@ const std::vector<short>& Speech() {
 
 // Every whole frame of the speech, coded as `type`, each in 24 bytes.
 std::vector<unsigned char> CodedFrames(int type) {
-  const std::vector<short>& speech = Speech();
+  std::vector<short> speech = Speech();
+  speech.resize(speech.size() + kVekFrameLookahead);  // the codec reads ahead of the last frame
   std::vector<unsigned char> frames;
   vVek_Init_Dsp_Regs();
   vVek_Init_Encoder();
-  for (size_t at = 0; at < speech.size(); at += kVekFrameSamples) {
+  for (size_t at = 0; at < Speech().size(); at += kVekFrameSamples) {
     unsigned char frame[kVekMaxFrameBytes] = {};
     if (vVek_Encode_Frame(&speech[at], type, frame) != type) {
       std::fprintf(stderr, "codec_bench: the codec would not encode a %d-byte frame\n", type);

@@ -10,8 +10,9 @@
 
 namespace vek {
 
-// The type bits each frame type stores in the top of its first byte, the
-// rest of that byte left zero.
+// The type bits each frame type stores in the top of its first byte. The
+// rest of that byte is a speech frame's peak code (opus_frame_coder.h) or
+// the start of a comfort-noise frame's level, and zero in a silence frame.
 constexpr uint8_t kLowTypeBits = 0x00;      // 00xxxxxx
 constexpr uint8_t kMidTypeBits = 0x40;      // 01xxxxxx
 constexpr uint8_t kHighTypeBits = 0x80;     // 10xxxxxx

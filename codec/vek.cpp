@@ -3,7 +3,9 @@
 #include "vek.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 
 #include "comfort_noise.h"
@@ -17,7 +19,28 @@ namespace {
 static_assert(kVekRecordBytes == kRecordBytes && kVekBlockSamples == kRecordSamples);
 static_assert(sizeof(short) == sizeof(int16_t));
 
+// The input's peak over a frame and the few before it, which each speech frame
+// carries as its peak code: the decoder's limiter then leaves the coder's
+// ordinary swing about the input alone and stops only what would pass the
+// input's recent peaks.
+class PeakHold {
+ public:
+  void Reset() { peaks_.fill(0); }
+
+  int Add(const int16_t* pcm) {
+    std::rotate(peaks_.begin(), peaks_.begin() + 1, peaks_.end());
+    peaks_.back() = 0;
+    for (int i = 0; i < kVekFrameSamples; ++i)
+      peaks_.back() = std::max(peaks_.back(), std::abs(int{pcm[i]}));
+    return PeakCode(*std::max_element(peaks_.begin(), peaks_.end()));
+  }
+
+ private:
+  std::array<int, 10> peaks_{};
+};
+
 struct CodecState {
+  PeakHold peak_hold;
   OpusFrameEncoder speech_encoder;
   OpusFrameDecoder speech_decoder;
   RecordEncoder record_encoder;
@@ -25,6 +48,7 @@ struct CodecState {
   ComfortNoiseSynthesizer noise_synthesizer;
 
   void ResetEncoder() {
+    peak_hold.Reset();
     speech_encoder.Reset();
     record_encoder.Reset();
   }
@@ -48,7 +72,7 @@ void DecodeFrame(const uint8_t* frame, int16_t* pcm) {
   if (IsSpeechFrameType(length)) {
     // A noise or silence frame in between leaves the speech decoder as it
     // was; speech just continues from there.
-    state.speech_decoder.Decode(frame + 1, length - 1, pcm);
+    state.speech_decoder.Decode(frame + 1, length - 1, frame[0] & kPeakCodeMask, pcm);
   } else if (length == kVekFrameNoise) {
     state.noise_synthesizer.Synthesize(ReadComfortNoiseFrame(frame), pcm);
   } else {
@@ -57,10 +81,12 @@ void DecodeFrame(const uint8_t* frame, int16_t* pcm) {
 }
 
 int EncodeFrame(const int16_t* pcm, int type, uint8_t* frame) {
+  if (!IsSpeechFrameType(type) && type != kVekFrameNoise && type != kVekFrameSilence) return 0;
+  const int peak_code = State().peak_hold.Add(pcm);
   if (IsSpeechFrameType(type)) {
     uint8_t packet[kVekMaxFrameBytes - 1];
-    if (!State().speech_encoder.Encode(pcm, type - 1, packet)) return 0;
-    frame[0] = TypeBitsForSpeechFrame(type);
+    if (!State().speech_encoder.Encode(pcm, type - 1, peak_code, packet)) return 0;
+    frame[0] = static_cast<uint8_t>(TypeBitsForSpeechFrame(type) | peak_code);
     std::memcpy(frame + 1, packet, type - 1);
     return type;
   }
@@ -68,12 +94,9 @@ int EncodeFrame(const int16_t* pcm, int type, uint8_t* frame) {
     WriteComfortNoiseFrame(AnalyzeComfortNoise(pcm), frame);
     return type;
   }
-  if (type == kVekFrameSilence) {
-    frame[0] = kSilenceTypeBits;
-    frame[1] = 0;
-    return type;
-  }
-  return 0;
+  frame[0] = kSilenceTypeBits;
+  frame[1] = 0;
+  return type;
 }
 
 }  // namespace

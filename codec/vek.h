@@ -55,9 +55,17 @@ enum VekFrameType {
   kVekFrameSilence = 2  // 111xxxxx
 };
 
-// Encodes 160 samples into one frame of the given type; returns the frame's
-// length in bytes (the type's), or 0 for an unknown type. `frame` must hold
-// 24 bytes. Uses the encoder state that vVek_Init_Encoder resets.
+// The samples vVek_Encode_Frame reads after the frame's own: the speech
+// coder's look-ahead, which it makes up for so that decoded frame n is input
+// frame n. The input's first 52 samples are lost instead: decoded frame 0
+// fades in from silence over them.
+enum { kVekFrameLookahead = 52 };
+
+// Encodes the 160 samples at pcm[0] into one frame of the given type, reading
+// the kVekFrameLookahead samples after them too (zeros past the end of the
+// input); returns the frame's length in bytes (the type's), or 0 for an
+// unknown type. `frame` must hold 24 bytes. Uses the encoder state that
+// vVek_Init_Encoder resets.
 VEK_EXPORT int VEK_CALL vVek_Encode_Frame(const short* pcm, int type, unsigned char* frame);
 // Decodes one 9-byte record back into 32 samples, using the record history
 // that vVek_Init_Decoder resets.

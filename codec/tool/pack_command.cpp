@@ -105,22 +105,23 @@ void RunPack(const std::vector<std::string>& args) {
   std::vector<uint8_t> output(header.begin(), header.end());
   init_dsp_regs();
   init_encoder();
+  // The samples, the last frame padded with zeros, and after it the zeros the
+  // codec reads ahead of the last frame.
+  const size_t frames = (input.size() + 2 * kVekFrameSamples - 1) / (2 * kVekFrameSamples);
+  std::vector<short> pcm(frames * kVekFrameSamples + kVekFrameLookahead);
+  for (size_t byte = 0; byte < input.size(); ++byte) {
+    pcm[byte / 2] = static_cast<short>(pcm[byte / 2] | input[byte] << (8 * (byte % 2)));
+  }
   VbrFrameChooser chooser;
-  constexpr size_t kFrameBytes = 2 * kVekFrameSamples;
-  for (size_t offset = 0; offset < input.size(); offset += kFrameBytes) {
-    // The last, partial frame is padded with zeros.
-    short pcm[kVekFrameSamples] = {};
-    const size_t available = std::min(kFrameBytes, input.size() - offset);
-    for (size_t byte = 0; byte < available; ++byte) {
-      pcm[byte / 2] = static_cast<short>(pcm[byte / 2] | input[offset + byte] << (8 * (byte % 2)));
-    }
+  for (size_t n = 0; n < frames; ++n) {
+    short* frame_pcm = &pcm[n * kVekFrameSamples];
     const int type =
-        options.mode == PackMode::kVbr ? chooser.Choose(pcm) : FixedFrameType(options.mode);
+        options.mode == PackMode::kVbr ? chooser.Choose(frame_pcm) : FixedFrameType(options.mode);
     unsigned char frame[kVekMaxFrameBytes];
-    const int length = encode_frame(pcm, type, frame);
+    const int length = encode_frame(frame_pcm, type, frame);
     if (length <= 0) {
-      throw CodecError("the codec could not encode frame " + std::to_string(offset / kFrameBytes) +
-                       " of " + options.input);
+      throw CodecError("the codec could not encode frame " + std::to_string(n) + " of " +
+                       options.input);
     }
     output.insert(output.end(), frame, frame + length);
   }

@@ -25,9 +25,12 @@ constexpr double kSmoothing = 0.3;  // weight of the newest frame in the running
 // said before: speech does not hold still that long.
 constexpr int kSteadyFramesForNewFloor = 12;
 constexpr int kHangoverFrames = 5;
-// Frames this close to the recent peak carry the most of the speech.
+// Frames this close to the recent peak carry the most of the speech. The
+// others are mid frames, never low ones: libopus codes 10 bytes with its
+// transform coder, not the predictive one of 17 and 23, and every switch
+// between the two, as well as the transform coder's own smearing at so few
+// bits, stood up to 11 dB above the input in a third-octave band.
 constexpr double kHighWithinDb = 12;
-constexpr double kMidWithinDb = 24;
 
 }  // namespace
 
@@ -70,12 +73,10 @@ int VbrFrameChooser::Choose(const int16_t* pcm) {
   if (background && hangover_frames_ == 0) return kVekFrameNoise;
   if (background) {
     --hangover_frames_;
-    return kVekFrameLow;
+    return kVekFrameMid;
   }
   hangover_frames_ = kHangoverFrames;
-  if (level_db > speech_peak_db_ - kHighWithinDb) return kVekFrameHigh;
-  if (level_db > speech_peak_db_ - kMidWithinDb) return kVekFrameMid;
-  return kVekFrameLow;
+  return level_db > speech_peak_db_ - kHighWithinDb ? kVekFrameHigh : kVekFrameMid;
 }
 
 }  // namespace vek

@@ -1,6 +1,6 @@
 // Chooses each frame's type in vbr mode: digital silence becomes a silence
 // frame, steady low background noise a comfort-noise frame, and speech a
-// speech frame whose size follows how loud it is next to the recent peaks.
+// high or a mid speech frame as it is loud or not next to the recent peaks.
 #ifndef ONDAVO_CODEC_TOOL_VBR_FRAME_CHOOSER_H_
 #define ONDAVO_CODEC_TOOL_VBR_FRAME_CHOOSER_H_
 
