@@ -18,7 +18,7 @@
 
 #include "output_claims.h"
 #include "terminal_host.h"
-#include "utf8_path.h"
+#include "path.h"
 #include "worker_pool.h"
 
 namespace ondavo {

@@ -2,6 +2,8 @@
 
 #ifdef _WIN32
 #include <windows.h>
+
+#include "windows_text.h"
 #else
 #include <sys/stat.h>
 #endif
@@ -17,7 +19,7 @@
 
 #include "file_system.h"
 #include "output_claims.h"
-#include "utf8_path.h"
+#include "path.h"
 
 namespace ondavo {
 

@@ -4,6 +4,8 @@
 #include <windows.h>
 // After windows.h, which it needs.
 #include <shellapi.h>
+
+#include "windows_text.h"
 #endif
 
 #include <CLI/CLI.hpp>
@@ -12,7 +14,7 @@
 
 #include "codec_binding.h"
 #include "ondavo_version.h"
-#include "utf8_path.h"
+#include "path.h"
 
 namespace ondavo {
 

@@ -4,6 +4,7 @@
 #include <cctype>
 
 #include "output_name.h"
+#include "path.h"
 
 namespace ondavo {
 

@@ -9,7 +9,7 @@
 #include <set>
 
 #include "messages.h"
-#include "utf8_path.h"
+#include "path.h"
 
 namespace ondavo {
 

@@ -1,21 +1,8 @@
 #include "output_name.h"
 
+#include "path.h"
+
 namespace ondavo {
-
-namespace {
-
-#if defined(_WIN32)
-constexpr std::string_view kSeparators = "/\\:";
-#else
-constexpr std::string_view kSeparators = "/";
-#endif
-
-}  // namespace
-
-size_t FileNameStart(std::string_view path) {
-  size_t last = path.find_last_of(kSeparators);
-  return last == std::string_view::npos ? 0 : last + 1;
-}
 
 std::string OutputPathFor(std::string_view input, std::string_view extension,
                           std::string_view folder) {
@@ -26,7 +13,7 @@ std::string OutputPathFor(std::string_view input, std::string_view extension,
     output = input.substr(0, dot);
   } else {
     output = folder;
-    if (kSeparators.find(output.back()) == std::string_view::npos) output += '/';
+    if (kPathSeparators.find(output.back()) == std::string_view::npos) output += '/';
     output += input.substr(name_start, dot == std::string_view::npos ? dot : dot - name_start);
   }
   output += '.';

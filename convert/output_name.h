@@ -7,10 +7,6 @@
 
 namespace ondavo {
 
-// Where the file's own name starts in `path`: after its last separator ('/';
-// on Windows also '\\' and ':'), or at 0.
-size_t FileNameStart(std::string_view path);
-
 // The input path with its file name cut after the file name's first '.' and
 // `extension` put there: rec.2007/a.b.DVR gives rec.2007/a.WAV. A file name
 // without a '.' gets '.' and the extension appended. Folder names are never

@@ -48,7 +48,7 @@ VIAddVersionKey /LANG=1033 "LegalCopyright" "Ondavo"
 !insertmacro MUI_LANGUAGE "English"
 
 ; Every Ondavo program holds the mutex OndavoProgramRunning while it runs
-; (convert/process_setup.h), and Windows keeps a running program's files in
+; (platform/process_setup.h), and Windows keeps a running program's files in
 ; use: replacing or removing them then would leave some old files beside new
 ; ones, or files no uninstaller knows of. So, right before any file is
 ; touched, the user is asked to close Ondavo and retry; Cancel, and a silent

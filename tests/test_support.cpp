@@ -2,6 +2,8 @@
 
 #ifdef _WIN32
 #include <windows.h>
+
+#include "windows_text.h"
 #else
 #include <fcntl.h>
 #include <signal.h>

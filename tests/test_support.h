@@ -13,7 +13,7 @@
 
 #include "codec_binding.h"
 #include "conversion_host.h"
-#include "utf8_path.h"
+#include "path.h"
 
 namespace ondavo::testing {
 

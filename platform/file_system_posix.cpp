@@ -9,10 +9,11 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <random>
 
 #include "file_system.h"
-#include "output_name.h"
+#include "path.h"
 #include "stop_signals.h"
 
 namespace ondavo {
@@ -249,6 +250,11 @@ class PosixFileSystem final : public FileSystem {
 };
 
 }  // namespace
+
+std::string ErrorText(int error) {
+  if (error == kNotRegularFile) return "Not a regular file";
+  return std::strerror(error);
+}
 
 FileSystem* DefaultFileSystem() {
   static PosixFileSystem file_system;

@@ -1,8 +1,8 @@
 // Run-time loading of a shared library by its bare name, through the
 // platform's own library search: dlopen on POSIX systems, LoadLibrary on
 // Windows. The one place that knows which of the two it is.
-#ifndef ONDAVO_CONVERT_SHARED_LIBRARY_H_
-#define ONDAVO_CONVERT_SHARED_LIBRARY_H_
+#ifndef ONDAVO_PLATFORM_SHARED_LIBRARY_H_
+#define ONDAVO_PLATFORM_SHARED_LIBRARY_H_
 
 #include <string>
 
@@ -20,4 +20,4 @@ void* FindLibrarySymbol(LibraryHandle library, const char* symbol);
 
 }  // namespace ondavo
 
-#endif  // ONDAVO_CONVERT_SHARED_LIBRARY_H_
+#endif  // ONDAVO_PLATFORM_SHARED_LIBRARY_H_

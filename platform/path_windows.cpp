@@ -1,12 +1,12 @@
-#include "utf8_path.h"
-
-#ifdef _WIN32
 #include <windows.h>
-#endif
+
+#include "path.h"
+#include "windows_text.h"
 
 namespace ondavo {
 
-#ifdef _WIN32
+const std::string_view kPathSeparators = "/\\:";
+const char kPreferredSeparator = '\\';
 
 std::wstring WideFromUtf8(std::string_view text) {
   if (text.empty()) return {};
@@ -64,17 +64,5 @@ std::filesystem::path PathFromUtf8(const std::string& text) {
 std::string Utf8FromPath(const std::filesystem::path& path) {
   return Utf8FromWide(path.native());
 }
-
-#else
-
-std::filesystem::path PathFromUtf8(const std::string& text) {
-  return std::filesystem::path(text);
-}
-
-std::string Utf8FromPath(const std::filesystem::path& path) {
-  return path.string();
-}
-
-#endif
 
 }  // namespace ondavo

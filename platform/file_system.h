@@ -9,8 +9,8 @@
 // Every operation returns 0 or an error code (an errno value, kNotRegularFile
 // or, on Windows, kWindowsErrorBase + a Windows error code); nothing here
 // throws. ErrorText() words each.
-#ifndef ONDAVO_CONVERT_FILE_SYSTEM_H_
-#define ONDAVO_CONVERT_FILE_SYSTEM_H_
+#ifndef ONDAVO_PLATFORM_FILE_SYSTEM_H_
+#define ONDAVO_PLATFORM_FILE_SYSTEM_H_
 
 #include <cstddef>
 #include <cstdint>
@@ -93,4 +93,4 @@ std::string TemporaryNameFor(const std::string& path, const std::string& unique)
 
 }  // namespace ondavo
 
-#endif  // ONDAVO_CONVERT_FILE_SYSTEM_H_
+#endif  // ONDAVO_PLATFORM_FILE_SYSTEM_H_

@@ -12,11 +12,13 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <cwctype>
 
 #include "file_system.h"
-#include "output_name.h"
+#include "path.h"
 #include "stop_signals.h"
-#include "utf8_path.h"
+#include "windows_text.h"
 
 namespace ondavo {
 namespace {
@@ -272,6 +274,23 @@ class WinFileSystem final : public FileSystem {
 };
 
 }  // namespace
+
+std::string ErrorText(int error) {
+  if (error == kNotRegularFile) return "Not a regular file";
+  if (error < kWindowsErrorBase) return std::strerror(error);
+  const DWORD code = static_cast<DWORD>(error - kWindowsErrorBase);
+  wchar_t* text = nullptr;
+  DWORD length = ::FormatMessageW(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  std::wstring wide(text != nullptr ? text : L"", length);
+  ::LocalFree(text);
+  // Windows ends each text with a period and a line break; the messages
+  // put it in parentheses.
+  while (!wide.empty() && (wide.back() == L'.' || iswspace(wide.back()))) wide.pop_back();
+  if (wide.empty()) return "Windows error " + std::to_string(code);
+  return Utf8FromWide(wide);
+}
 
 FileSystem* DefaultFileSystem() {
   static WinFileSystem file_system;

@@ -1,8 +1,8 @@
 // What the signals that end a program (SIGINT, SIGTERM, SIGHUP) do to the
 // output a conversion is writing under its temporary name: it is removed
 // before the program ends, so no partial file is left behind.
-#ifndef ONDAVO_CONVERT_STOP_SIGNALS_H_
-#define ONDAVO_CONVERT_STOP_SIGNALS_H_
+#ifndef ONDAVO_PLATFORM_STOP_SIGNALS_H_
+#define ONDAVO_PLATFORM_STOP_SIGNALS_H_
 
 #include <csignal>
 
@@ -27,4 +27,4 @@ void RemoveUnfinishedFile();
 
 }  // namespace ondavo
 
-#endif  // ONDAVO_CONVERT_STOP_SIGNALS_H_
+#endif  // ONDAVO_PLATFORM_STOP_SIGNALS_H_

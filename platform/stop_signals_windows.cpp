@@ -7,7 +7,7 @@
 #include <string>
 
 #include "stop_signals.h"
-#include "utf8_path.h"
+#include "windows_text.h"
 
 namespace ondavo {
 

@@ -1,6 +1,6 @@
 // What every Ondavo program does first, before it opens any file.
-#ifndef ONDAVO_CONVERT_PROCESS_SETUP_H_
-#define ONDAVO_CONVERT_PROCESS_SETUP_H_
+#ifndef ONDAVO_PLATFORM_PROCESS_SETUP_H_
+#define ONDAVO_PLATFORM_PROCESS_SETUP_H_
 
 namespace ondavo {
 
@@ -25,4 +25,4 @@ inline constexpr char kRunningMutexName[] = "OndavoProgramRunning";
 
 }  // namespace ondavo
 
-#endif  // ONDAVO_CONVERT_PROCESS_SETUP_H_
+#endif  // ONDAVO_PLATFORM_PROCESS_SETUP_H_

@@ -3,7 +3,7 @@
 #include <iterator>
 
 #include "shared_library.h"
-#include "utf8_path.h"
+#include "windows_text.h"
 
 namespace ondavo {
 

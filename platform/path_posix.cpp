@@ -1,0 +1,16 @@
+#include "path.h"
+
+namespace ondavo {
+
+const std::string_view kPathSeparators = "/";
+const char kPreferredSeparator = '/';
+
+std::filesystem::path PathFromUtf8(const std::string& text) {
+  return std::filesystem::path(text);
+}
+
+std::string Utf8FromPath(const std::filesystem::path& path) {
+  return path.string();
+}
+
+}  // namespace ondavo
