@@ -31,9 +31,9 @@ int main(int argc, char** argv) {
   int64_t frames = 0;
   int64_t sum = 0;
   short samples[kVekFrameSamples];
-  size_t at = ondavo::kDvrHeaderSize;
+  size_t at = kDvrHeaderSize;
   while (at < bytes.size()) {
-    size_t length = static_cast<size_t>(ondavo::DvrFrameLength(bytes[at]));
+    size_t length = static_cast<size_t>(DvrFrameLength(bytes[at]));
     if (bytes.size() - at < length) break;
     vVek_Decode(samples, &bytes[at]);
     for (short s : samples) sum += s;

@@ -13,10 +13,12 @@
 
 #include <cstdint>
 
+#include "vek.h"
+
 namespace vek {
 
-constexpr int kRecordSamples = 32;
-constexpr int kRecordBytes = 9;
+constexpr int kRecordSamples = kVekBlockSamples;
+constexpr int kRecordBytes = kVekRecordBytes;
 
 // The last two reconstructed samples, which the next prediction starts from.
 struct RecordHistory {

@@ -9,15 +9,25 @@
 #include <cstring>
 
 #include "comfort_noise.h"
-#include "frame_format.h"
+#include "dvr_format.h"
 #include "opus_frame_coder.h"
 #include "record_coder.h"
 
 namespace vek {
 namespace {
 
-static_assert(kVekRecordBytes == kRecordBytes && kVekBlockSamples == kRecordSamples);
 static_assert(sizeof(short) == sizeof(int16_t));
+
+// Speech frames carry a fixed-size packet after the first byte.
+constexpr bool IsSpeechFrameType(int type) {
+  return type == kVekFrameLow || type == kVekFrameMid || type == kVekFrameHigh;
+}
+
+constexpr uint8_t TypeBitsForSpeechFrame(int type) {
+  return type == kVekFrameLow   ? kDvrLowTypeBits
+         : type == kVekFrameMid ? kDvrMidTypeBits
+                                : kDvrHighTypeBits;
+}
 
 // The input's peak over a frame and the few before it, which each speech frame
 // carries as its peak code: the decoder's limiter then leaves the coder's
@@ -68,7 +78,7 @@ CodecState& State() {
 
 void DecodeFrame(const uint8_t* frame, int16_t* pcm) {
   CodecState& state = State();
-  const int length = FrameLengthFromFirstByte(frame[0]);
+  const int length = DvrFrameLength(frame[0]);
   if (IsSpeechFrameType(length)) {
     // A noise or silence frame in between leaves the speech decoder as it
     // was; speech just continues from there.
@@ -94,7 +104,7 @@ int EncodeFrame(const int16_t* pcm, int type, uint8_t* frame) {
     WriteComfortNoiseFrame(AnalyzeComfortNoise(pcm), frame);
     return type;
   }
-  frame[0] = kSilenceTypeBits;
+  frame[0] = kDvrSilenceTypeBits;
   frame[1] = 0;
   return type;
 }

@@ -12,7 +12,7 @@ namespace ondavo {
 
 namespace {
 
-constexpr int kFrameBytes = kDvrFrameSamples * 2;
+constexpr int kFrameBytes = kVekFrameSamples * 2;
 
 // A WAV left unfinished: empty, or one whose RIFF size is not its length, as
 // after a power cut that came before its samples or its final header were
@@ -28,9 +28,6 @@ const char* DecodeSkipMessage(InputFile& earlier, uint64_t size) {
   const uint64_t riff_size = head[4] | head[5] << 8 | head[6] << 16 | uint64_t{head[7]} << 24;
   return riff_size + 8 == size ? kExistsMessage : nullptr;
 }
-
-// Bytes 8 and 9 of the header hold the rate.
-constexpr uint64_t kRateFieldEnd = 10;
 
 }  // namespace
 
@@ -52,11 +49,11 @@ int DecodeCommand(ConversionHost& host, const ConversionOptions& options) {
   // without a sample rate is one that players refuse.
   BufferedReader reader(run.input());
   // Whatever the file leaves unread stays zero, never a stale byte.
-  uint8_t frame[kDvrMaxFrameLength] = {};
+  uint8_t frame[kVekMaxFrameBytes] = {};
   size_t header_read = reader.Read(frame, kDvrHeaderSize);
   if (reader.error() != 0)
     return run.Fail(IoFailureMessage("read", run.input_path(), reader.error()));
-  if (header_read < kRateFieldEnd) {
+  if (header_read < size_t{kDvrRateEnd}) {
     return run.Fail(NotARecordingMessage(run.input_path(), "it ends inside its header"));
   }
   if (DvrSampleRate(frame) == 0) {
@@ -74,7 +71,7 @@ int DecodeCommand(ConversionHost& host, const ConversionOptions& options) {
 
   ProgressTracker progress(host, run.input_size());
   int64_t frames = 0;
-  short samples[kDvrFrameSamples];
+  short samples[kVekFrameSamples];
   const bool header_complete = header_read == static_cast<size_t>(kDvrHeaderSize);
   bool too_long = false;
   bool cut_short = false;

@@ -9,14 +9,13 @@ namespace ondavo {
 
 namespace {
 
-constexpr size_t kBlockBytes = 64;
-constexpr size_t kRecordBytes = 9;
+constexpr size_t kBlockBytes = kVekBlockSamples * 2;
 
 // Only an empty .DVR is surely an unfinished one of ours; any other may be a
 // recording. One cut inside a record may be unfinished, which is worth saying.
 const char* EncodeSkipMessage(InputFile&, uint64_t size) {
   if (size == 0) return nullptr;
-  return size % kRecordBytes == 0 ? kExistsMessage : kExistsUnfinishedRecordsMessage;
+  return size % kVekRecordBytes == 0 ? kExistsMessage : kExistsUnfinishedRecordsMessage;
 }
 
 }  // namespace
@@ -52,9 +51,9 @@ int EncodeCommand(ConversionHost& host, const ConversionOptions& options) {
     if (got == 0 || reader.error() != 0) break;
     // A last, short block is padded with silence.
     std::memset(block + got, 0, kBlockBytes - got);
-    unsigned char coded[12] = {};
+    unsigned char coded[kVekEncodeBufferBytes] = {};
     g_CodecBinding.vVek_Encode(reinterpret_cast<short*>(block), coded);
-    if (int err = writer.Write(coded, kRecordBytes)) {
+    if (int err = writer.Write(coded, kVekRecordBytes)) {
       return run.Fail(IoFailureMessage("write", run.output_path(), err));
     }
     progress.Update(block_start);

@@ -9,7 +9,7 @@
 #include "checked_file.h"
 #include "codec_library.h"
 #include "commands.h"
-#include "dvr_header.h"
+#include "dvr_format.h"
 #include "vbr_frame_chooser.h"
 #include "vek.h"
 
@@ -18,9 +18,11 @@ namespace {
 
 enum class PackMode { kHigh, kMid, kLow, kVbr };
 
+constexpr int kDefaultRate = 8000;
+
 struct PackOptions {
   PackMode mode = PackMode::kHigh;
-  int rate = kDvrDefaultRate;
+  int rate = kDefaultRate;
   bool force = false;
   std::string input;
   std::string output;
