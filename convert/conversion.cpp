@@ -1,7 +1,5 @@
 #include "conversion.h"
 
-#include <utility>
-
 namespace ondavo {
 
 namespace {
@@ -58,6 +56,7 @@ bool Conversion::Open() {
     Fail(FormatMessage(kEmptyMessage, input_path_));
     return false;
   }
+  progress_.emplace(host_, input_size_);
   output_path_ = command_.OutputPathFor(input_path_, options_.output_folder);
   if (output_path_ == input_path_ || files.SameFile(input_path_, output_path_)) {
     Fail("Can't write file " + output_path_ + " over the input file");
@@ -116,8 +115,7 @@ bool Conversion::CreateOutput() {
   FileSystem& files = *options_.file_system;
   for (const std::string& stale : files.RemoveStaleTemporaries(output_path_))
     host_.ShowMessage(FormatMessage(kStaleRemovedWarning, stale), MessageKind::kWarning);
-  if (int err = files.CreateTemporary(output_path_, &output_, &temporary_path_)) {
-    temporary_path_.clear();
+  if (int err = output_.Create(files, output_path_, replaces_file_)) {
     Fail(CantCreateMessage(output_path_, err));
     return false;
   }
@@ -126,15 +124,11 @@ bool Conversion::CreateOutput() {
 
 std::string Conversion::Abandon() {
   if (input_) input_->Close();
-  if (output_) output_->Close();
   input_.reset();
-  output_.reset();
-  if (temporary_path_.empty()) return {};
-  std::string temporary = std::exchange(temporary_path_, {});
+  const std::string temporary = output_.temporary_path();
+  if (temporary.empty()) return {};
   std::string told = FormatMessage(kNothingWrittenMessage, output_path_);
-  if (int err = options_.file_system->Remove(temporary)) {
-    told += "\n" + IoFailureMessage("remove", temporary, err);
-  }
+  if (int err = output_.Abandon()) told += "\n" + IoFailureMessage("remove", temporary, err);
   return told;
 }
 
@@ -155,39 +149,30 @@ int Conversion::Stop() {
 }
 
 bool Conversion::Commit() {
-  if (input_) {
-    int err = input_->Close();
-    input_.reset();
-    if (err != 0) {
-      Fail(IoFailureMessage("read", input_path_, err));
-      return false;
-    }
+  int err = input_ ? input_->Close() : 0;
+  input_.reset();
+  if (err != 0) {
+    Fail(IoFailureMessage("read", input_path_, err));
+    return false;
   }
-  if (output_) {
-    // An earlier output is replaced only by one whose bytes are on the disk:
-    // otherwise a power cut soon after the rename could leave an empty file
-    // where a whole one was. Closed before the user hears it is finished,
-    // so that a close that fails is reported instead.
-    int err = replaces_file_ ? output_->Sync() : 0;
-    int closed = output_->Close();
-    if (err == 0) err = closed;
-    output_.reset();
-    if (err != 0) {
-      Fail(IoFailureMessage("write", output_path_, err));
-      return false;
-    }
-  }
-  if (!temporary_path_.empty()) {
-    if (int err = options_.file_system->Rename(temporary_path_, output_path_)) {
-      Fail(IoFailureMessage("write", output_path_, err));
-      return false;
-    }
-    temporary_path_.clear();
+  err = output_.Commit();
+  if (err != 0) {
+    Fail(IoFailureMessage("write", output_path_, err));
+    return false;
   }
   return true;
 }
 
-int Conversion::Finish(const char* finish_pattern) {
+bool Conversion::Step(uint64_t consumed, int64_t count) {
+  progress_->Update(consumed);
+  if ((count & 0xFF) == 0) PrintFrameCount(count);
+  host_.PumpMessages();
+  return options_.stop_request != nullptr && *options_.stop_request != 0;
+}
+
+int Conversion::Finish(const char* finish_pattern, const std::string& warning) {
+  progress_->Finish();
+  if (!warning.empty()) host_.ShowMessage(warning, MessageKind::kWarning);
   if (!Commit()) return result_;
   Tell(FormatMessage(finish_pattern, output_path_), MessageKind::kFinished, 0);
   return result_;

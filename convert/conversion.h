@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "command.h"
@@ -15,6 +16,8 @@
 #include "conversion_options.h"
 #include "file_system.h"
 #include "messages.h"
+#include "progress_tracker.h"
+#include "whole_file.h"
 
 namespace ondavo {
 
@@ -36,25 +39,26 @@ class Conversion {
   int Fail(const std::string& text);
   // The run was asked to stop: like Fail, with the stop's own message.
   int Stop();
-  // Closes both files, puts the output in its place and shows the finish
-  // message with its name, or the failure met on the way. The result.
-  int Finish(const char* finish_pattern);
+  // After each frame: moves the progress to `consumed` bytes of the input,
+  // prints every 256th `count` ("%d frames\r" on the frame count stream)
+  // and lets the host handle its events. True when the run was asked to
+  // stop: the command then returns Stop().
+  bool Step(uint64_t consumed, int64_t count);
+  // Shows the progress at 100 and any `warning`, closes both files, puts
+  // the output in its place and shows the finish message with its name, or
+  // the failure met on the way. The result.
+  int Finish(const char* finish_pattern, const std::string& warning = {});
   // The output is whole as far as it goes but the input is not done: the
   // output is put in its place all the same, and `text` shown as a failure.
   int FinishShort(const std::string& text);
 
-  // "%d frames\r" during the loop, "%d\n" after it, on the frame count stream.
-  void PrintFrameCount(int64_t frames) const;
+  // "%d\n" after the loop, on the frame count stream.
   void PrintFinalCount(int64_t frames) const;
-  bool StopRequested() const {
-    return options_.stop_request != nullptr && *options_.stop_request != 0;
-  }
 
   const std::string& input_path() const { return input_path_; }
   const std::string& output_path() const { return output_path_; }
-  uint64_t input_size() const { return input_size_; }
   InputFile* input() { return input_.get(); }
-  OutputFile* output() { return output_.get(); }
+  OutputFile* output() { return output_.file(); }
   int result() const { return result_; }
 
  private:
@@ -67,6 +71,7 @@ class Conversion {
   // that tells what became of it, empty when no output was begun.
   std::string Abandon();
   void Tell(const std::string& text, MessageKind kind, int result);
+  void PrintFrameCount(int64_t frames) const;
 
   ConversionHost& host_;
   ConversionOptions options_;
@@ -74,11 +79,11 @@ class Conversion {
   bool holds_guard_ = false;
   std::string input_path_;
   std::string output_path_;
-  std::string temporary_path_;  // the output's name while it is written
   bool replaces_file_ = false;  // an earlier output is at output_path_
   uint64_t input_size_ = 0;
   std::unique_ptr<InputFile> input_;
-  std::unique_ptr<OutputFile> output_;
+  std::optional<ProgressTracker> progress_;
+  WholeFile output_;
   int result_ = 0;
 };
 

@@ -1,18 +1,14 @@
 #include "decode_command.h"
 
-#include <bit>
 #include <cstring>
 
 #include "buffered_io.h"
-#include "dvr_format.h"
-#include "progress_tracker.h"
+#include "dvr_reader.h"
 #include "wav_header.h"
 
 namespace ondavo {
 
 namespace {
-
-constexpr int kFrameBytes = kVekFrameSamples * 2;
 
 // A WAV left unfinished: empty, or one whose RIFF size is not its length, as
 // after a power cut that came before its samples or its final header were
@@ -47,84 +43,40 @@ int DecodeCommand(ConversionHost& host, const ConversionOptions& options) {
 
   // The header decides whether there is anything to write: a WAV file
   // without a sample rate is one that players refuse.
-  BufferedReader reader(run.input());
-  // Whatever the file leaves unread stays zero, never a stale byte.
-  uint8_t frame[kVekMaxFrameBytes] = {};
-  size_t header_read = reader.Read(frame, kDvrHeaderSize);
-  if (reader.error() != 0)
-    return run.Fail(IoFailureMessage("read", run.input_path(), reader.error()));
-  if (header_read < size_t{kDvrRateEnd}) {
-    return run.Fail(NotARecordingMessage(run.input_path(), "it ends inside its header"));
-  }
-  if (DvrSampleRate(frame) == 0) {
-    return run.Fail(NotARecordingMessage(run.input_path(), "its header gives a sample rate of 0"));
-  }
+  DvrReader recording(run.input());
+  const char* not_a_recording = recording.ReadHeader();
+  if (recording.error() != 0)
+    return run.Fail(IoFailureMessage("read", run.input_path(), recording.error()));
+  if (not_a_recording) return run.Fail(NotARecordingMessage(run.input_path(), not_a_recording));
   if (!run.CreateOutput()) return run.result();
 
   g_CodecBinding.vVek_Init_Dsp_Regs();
   g_CodecBinding.vVek_Init_Decoder();
-
-  BufferedWriter writer(run.output());
-  InitWavHeader();
-  SetWavSampleRate(DvrSampleRate(frame));
-  writer.Write(&g_WavHeader, sizeof g_WavHeader);
-
-  ProgressTracker progress(host, run.input_size());
+  WavWriter wav(run.output());
+  wav.Begin(recording.sample_rate());
   int64_t frames = 0;
-  short samples[kVekFrameSamples];
-  const bool header_complete = header_read == static_cast<size_t>(kDvrHeaderSize);
-  bool too_long = false;
-  bool cut_short = false;
-  while (header_complete) {
-    uint64_t frame_start = reader.consumed();
-    if (reader.Read(frame, 1) == 0) break;
-    size_t rest = static_cast<size_t>(DvrFrameLength(frame[0]) - 1);
-    // A frame cut short by the end of the file is dropped: its missing bytes
-    // would be guesswork.
-    if (reader.Read(frame + 1, rest) < rest) {
-      cut_short = reader.error() == 0;
-      break;
-    }
-    if (frames == kMaxWavFrames) {
-      too_long = true;
-      break;
-    }
-
-    g_CodecBinding.vVek_Decode(samples, frame);
-    if constexpr (std::endian::native == std::endian::big) {
-      for (short& s : samples) {
-        auto u = static_cast<uint16_t>(s);
-        s = static_cast<short>((u >> 8) | (u << 8));
-      }
-    }
-    if (int err = writer.Write(samples, kFrameBytes)) {
+  while (frames < kMaxWavFrames && recording.NextFrame()) {
+    short samples[kVekFrameSamples];
+    g_CodecBinding.vVek_Decode(samples, recording.frame());
+    if (int err = wav.Append(samples, kVekFrameSamples))
       return run.Fail(IoFailureMessage("write", run.output_path(), err));
-    }
-    progress.Update(frame_start);
-    ++frames;
-    if ((frames & 0xFF) == 0) run.PrintFrameCount(frames);
-    host.PumpMessages();
-    if (run.StopRequested()) return run.Stop();
+    if (run.Step(recording.frame_start(), ++frames)) return run.Stop();
   }
-  if (reader.error() != 0)
-    return run.Fail(IoFailureMessage("read", run.input_path(), reader.error()));
+  const bool too_long = frames == kMaxWavFrames && recording.NextFrame();
+  if (recording.error() != 0)
+    return run.Fail(IoFailureMessage("read", run.input_path(), recording.error()));
 
-  // The sizes are known now: patch them over the provisional header.
-  if (int err = writer.Flush()) return run.Fail(IoFailureMessage("write", run.output_path(), err));
-  SetWavSizes(static_cast<uint32_t>(writer.on_disk()));
-  if (int err = run.output()->WriteAt(0, &g_WavHeader, sizeof g_WavHeader)) {
-    return run.Fail(IoFailureMessage("update the header of", run.output_path(), err));
-  }
+  const char* failed = nullptr;
+  if (int err = wav.Finish(&failed))
+    return run.Fail(IoFailureMessage(failed, run.output_path(), err));
   if (too_long) {
     // As much of the recording as one WAV file can hold, and a failure.
     return run.FinishShort("File " + run.input_path() + " is too long: " + run.output_path() +
                            " holds its first " + std::to_string(kMaxWavFrames) +
                            " frames, as many as a WAV file can");
   }
-  progress.Finish();
-  if (cut_short)
-    host.ShowMessage(FormatMessage(kCutFrameWarning, run.input_path()), MessageKind::kWarning);
-  return run.Finish(kDecodeFinished);
+  return run.Finish(kDecodeFinished,
+                    recording.cut() ? FormatMessage(kCutFrameWarning, run.input_path()) : "");
 }
 
 }  // namespace ondavo

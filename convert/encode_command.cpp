@@ -3,7 +3,6 @@
 #include <cstring>
 
 #include "buffered_io.h"
-#include "progress_tracker.h"
 
 namespace ondavo {
 
@@ -39,7 +38,6 @@ int EncodeCommand(ConversionHost& host, const ConversionOptions& options) {
 
   BufferedReader reader(run.input());
   BufferedWriter writer(run.output());
-  ProgressTracker progress(host, run.input_size());
   // The counter goes up by 2 a block: it counts 32-byte halves of the input.
   int64_t counter = 0;
   for (;;) {
@@ -56,11 +54,7 @@ int EncodeCommand(ConversionHost& host, const ConversionOptions& options) {
     if (int err = writer.Write(coded, kVekRecordBytes)) {
       return run.Fail(IoFailureMessage("write", run.output_path(), err));
     }
-    progress.Update(block_start);
-    counter += 2;
-    if ((counter & 0xFF) == 0) run.PrintFrameCount(counter);
-    host.PumpMessages();
-    if (run.StopRequested()) return run.Stop();
+    if (run.Step(block_start, counter += 2)) return run.Stop();
     if (got < kBlockBytes) break;
   }
   if (reader.error() != 0)
@@ -68,7 +62,6 @@ int EncodeCommand(ConversionHost& host, const ConversionOptions& options) {
   if (int err = writer.Flush()) return run.Fail(IoFailureMessage("write", run.output_path(), err));
 
   run.PrintFinalCount(counter);
-  progress.Finish();
   return run.Finish(kEncodeFinished);
 }
 

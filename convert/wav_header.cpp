@@ -1,5 +1,6 @@
 #include "wav_header.h"
 
+#include <bit>
 #include <cstring>
 
 namespace ondavo {
@@ -18,8 +19,7 @@ void Put32(uint8_t* field, uint32_t value) {
   Put16(field + 2, value >> 16);
 }
 
-}  // namespace
-
+// Sets the identifiers and the fixed numbers; leaves the rate and sizes.
 void InitWavHeader() {
   std::memcpy(g_WavHeader.riff_id, "RIFF", 4);
   std::memcpy(g_WavHeader.wave_fmt_id, "WAVEfmt ", 8);
@@ -31,14 +31,44 @@ void InitWavHeader() {
   std::memcpy(g_WavHeader.data_id, "data", 4);
 }
 
+// Sets the sample rate and the byte rate (twice the rate).
 void SetWavSampleRate(uint32_t rate) {
   Put32(g_WavHeader.sample_rate, rate);
   Put32(g_WavHeader.byte_rate, rate * 2);
 }
 
+// Sets the RIFF size (total - 8) and the data size (total - 44) from the
+// whole file's length, header included.
 void SetWavSizes(uint32_t total_length) {
   Put32(g_WavHeader.riff_size, total_length - 8);
   Put32(g_WavHeader.data_size, total_length - kWavHeaderSize);
+}
+
+}  // namespace
+
+void WavWriter::Begin(uint32_t sample_rate) {
+  InitWavHeader();
+  SetWavSampleRate(sample_rate);
+  // Into the buffer, which has room: no write can fail yet.
+  writer_.Write(&g_WavHeader, sizeof g_WavHeader);
+}
+
+int WavWriter::Append(short* samples, size_t count) {
+  if constexpr (std::endian::native == std::endian::big) {
+    for (size_t i = 0; i < count; ++i) {
+      auto u = static_cast<uint16_t>(samples[i]);
+      samples[i] = static_cast<short>((u >> 8) | (u << 8));
+    }
+  }
+  return writer_.Write(samples, count * 2);
+}
+
+int WavWriter::Finish(const char** failed) {
+  *failed = "write";
+  if (int err = writer_.Flush()) return err;
+  SetWavSizes(static_cast<uint32_t>(writer_.on_disk()));
+  *failed = "update the header of";
+  return file_->WriteAt(0, &g_WavHeader, sizeof g_WavHeader);
 }
 
 }  // namespace ondavo

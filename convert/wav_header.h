@@ -5,7 +5,10 @@
 #ifndef ONDAVO_CONVERT_WAV_HEADER_H_
 #define ONDAVO_CONVERT_WAV_HEADER_H_
 
+#include <cstddef>
 #include <cstdint>
+
+#include "buffered_io.h"
 
 namespace ondavo {
 
@@ -30,17 +33,29 @@ inline constexpr uint32_t kWavHeaderSize = sizeof(WavHeader);
 inline constexpr uint64_t kWavMaxFileSize = 0xFFFFFFFFull + 8;
 
 // The process's one header record. It starts as zeros and is never cleared:
-// each operation below sets only its own fields, so a decode's provisional
-// header carries the sizes of the last decode that finished.
+// each step of a WavWriter sets only its own fields, so a decode's
+// provisional header carries the sizes of the last decode that finished.
 extern WavHeader g_WavHeader;
 
-// Sets the identifiers and the fixed numbers; leaves the rate and sizes.
-void InitWavHeader();
-// Sets the sample rate and the byte rate (twice the rate).
-void SetWavSampleRate(uint32_t rate);
-// Sets the RIFF size (total - 8) and the data size (total - 44) from the
-// whole file's length, header included.
-void SetWavSizes(uint32_t total_length);
+// Writes a WAV file: the header with provisional sizes, the samples, then
+// the sizes over the header once they are known. The only user of
+// g_WavHeader.
+class WavWriter {
+ public:
+  explicit WavWriter(OutputFile* file) : writer_(file), file_(file) {}
+
+  // The header, with the sample rate in hertz.
+  void Begin(uint32_t sample_rate);
+  // Samples, turned little-endian in place. 0 or the error of a failed write.
+  int Append(short* samples, size_t count);
+  // Writes out the rest and the sizes. 0, or the error and in `*failed`
+  // what failed: "write" or "update the header of".
+  int Finish(const char** failed);
+
+ private:
+  BufferedWriter writer_;
+  OutputFile* file_;
+};
 
 }  // namespace ondavo
 

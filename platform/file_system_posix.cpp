@@ -14,7 +14,6 @@
 
 #include "file_system.h"
 #include "path.h"
-#include "stop_signals.h"
 
 namespace ondavo {
 namespace {
@@ -206,21 +205,16 @@ class PosixFileSystem final : public FileSystem {
         return err;
       }
     }
-    SetUnfinishedFile(temporary->c_str());
     file->reset(new PosixOutputFile(fd));
     return 0;
   }
 
   int Rename(const std::string& from, const std::string& to) override {
-    int err = ::rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
-    SetUnfinishedFile(err == 0 ? nullptr : from.c_str());
-    return err;
+    return ::rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
   }
 
   int Remove(const std::string& path) override {
-    int err = ::unlink(path.c_str()) == 0 || errno == ENOENT ? 0 : errno;
-    SetUnfinishedFile(nullptr);
-    return err;
+    return ::unlink(path.c_str()) == 0 || errno == ENOENT ? 0 : errno;
   }
 
   std::vector<std::string> RemoveStaleTemporaries(const std::string& path) override {

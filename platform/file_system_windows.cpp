@@ -17,7 +17,6 @@
 
 #include "file_system.h"
 #include "path.h"
-#include "stop_signals.h"
 #include "windows_text.h"
 
 namespace ondavo {
@@ -217,23 +216,19 @@ class WinFileSystem final : public FileSystem {
           Open(*temporary, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, CREATE_NEW, &handle);
       if (err != 0 && (err != kWindowsErrorBase + ERROR_FILE_EXISTS || attempt == 100)) return err;
     }
-    SetUnfinishedFile(temporary->c_str());
     file->reset(new WinOutputFile(handle));
     return 0;
   }
 
   int Rename(const std::string& from, const std::string& to) override {
-    int err =
-        ::MoveFileExW(SystemPath(from).c_str(), SystemPath(to).c_str(), MOVEFILE_REPLACE_EXISTING)
-            ? 0
-            : LastError();
-    SetUnfinishedFile(err == 0 ? nullptr : from.c_str());
-    return err;
+    return ::MoveFileExW(SystemPath(from).c_str(), SystemPath(to).c_str(),
+                         MOVEFILE_REPLACE_EXISTING)
+               ? 0
+               : LastError();
   }
 
   int Remove(const std::string& path) override {
     int err = ::DeleteFileW(SystemPath(path).c_str()) ? 0 : LastError();
-    SetUnfinishedFile(nullptr);
     return IsMissing(err) ? 0 : err;
   }
 

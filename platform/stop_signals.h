@@ -19,7 +19,8 @@ void StopOnSignals(volatile std::sig_atomic_t* stop, volatile std::sig_atomic_t*
 void EndOnSignals();
 
 // The file that a signal which ends the program removes first; null for
-// none. The file system calls this around its temporary files.
+// none. The writer of an output (WholeFile) calls this around its
+// temporary file.
 void SetUnfinishedFile(const char* path);
 // Removes it now, for an ending the program learns of otherwise (a
 // desktop session that ends). Safe in a signal handler.

@@ -316,9 +316,8 @@ TEST(RealFilesTest, FifosDevicesLinksAndSignals) {
   EXPECT_EXIT(
       {
         EndOnSignals();
-        std::unique_ptr<OutputFile> file;
-        std::string temporary;
-        DefaultFileSystem()->CreateTemporary(dir / "b.WAV", &file, &temporary);
+        WholeFile output;
+        output.Create(*DefaultFileSystem(), dir / "b.WAV", false);
         std::raise(SIGTERM);
       },
       ::testing::KilledBySignal(SIGTERM), "");
