@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "checked_file.h"
 #include "codec_library.h"
 #include "commands.h"
 #include "dvr_format.h"
+#include "tool_files.h"
 #include "vbr_frame_chooser.h"
 #include "vek.h"
 
@@ -96,9 +96,8 @@ int FixedFrameType(PackMode mode) {
 
 void RunPack(const std::vector<std::string>& args) {
   const PackOptions options = ParsePackArgs(args);
-  CheckNotSameFile(options.input, options.output);
-  CheckMayReplace(options.output, options.force);
-  const std::vector<uint8_t> input = ReadWholeFile(options.input);
+  const ToolFiles files(options.input, options.output, options.force);
+  const std::vector<uint8_t> input = files.ReadInput();
   const auto init_dsp_regs = VEK_ENTRY_POINT(vVek_Init_Dsp_Regs);
   const auto init_encoder = VEK_ENTRY_POINT(vVek_Init_Encoder);
   const auto encode_frame = VEK_ENTRY_POINT(vVek_Encode_Frame);
@@ -127,7 +126,7 @@ void RunPack(const std::vector<std::string>& args) {
     }
     output.insert(output.end(), frame, frame + length);
   }
-  ReplaceWholeFile(options.output, output);
+  files.WriteOutput(output);
 }
 
 }  // namespace vek

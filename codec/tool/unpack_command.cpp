@@ -3,9 +3,9 @@
 #include <string>
 #include <vector>
 
-#include "checked_file.h"
 #include "codec_library.h"
 #include "commands.h"
+#include "tool_files.h"
 #include "vek.h"
 
 namespace vek {
@@ -26,9 +26,8 @@ void RunUnpack(const std::vector<std::string>& args) {
   const std::string& input_path = paths[0];
   const std::string& output_path = paths[1];
 
-  CheckNotSameFile(input_path, output_path);
-  CheckMayReplace(output_path, force);
-  const std::vector<uint8_t> input = ReadWholeFile(input_path);
+  const ToolFiles files(input_path, output_path, force);
+  const std::vector<uint8_t> input = files.ReadInput();
   // A cut-off record means a damaged or wrong file: better to say so than to
   // hand back most of it as if nothing were wrong.
   if (const size_t extra = input.size() % kVekRecordBytes; extra != 0) {
@@ -53,7 +52,7 @@ void RunUnpack(const std::vector<std::string>& args) {
       output.push_back(static_cast<uint8_t>(bits >> 8));
     }
   }
-  ReplaceWholeFile(output_path, output);
+  files.WriteOutput(output);
 }
 
 }  // namespace vek

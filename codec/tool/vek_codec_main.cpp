@@ -13,9 +13,9 @@
 #include <string>
 #include <vector>
 
-#include "checked_file.h"
 #include "commands.h"
 #include "process_setup.h"
+#include "stop_signals.h"
 
 namespace {
 
@@ -75,6 +75,8 @@ std::vector<std::string> Arguments([[maybe_unused]] int argc, [[maybe_unused]] c
 
 int main(int argc, char** argv) {
   ondavo::PrepareProcess();
+  // A signal that ends the program removes the output it was writing.
+  ondavo::EndOnSignals();
   try {
     const std::vector<std::string> args = Arguments(argc, argv);
     for (const std::string& arg : args) {
