@@ -418,16 +418,15 @@ TEST_F(VekTool, EachModeKeepsTheSpeechTrue) {
 // writer waits on the FIFO, so a tool that opens it does not hang.
 TEST_F(VekTool, RefusalsSayWhyAndTouchNothing) {
 #ifdef _WIN32
-  GTEST_SKIP() << "FIFOs, symbolic links and /dev/null are POSIX-only here";
+  GTEST_SKIP() << "FIFOs and symbolic links are POSIX-only here";
 #else
   const std::string in = Path("in.pcm"), hard = Path("hard.pcm"), soft = Path("soft.pcm");
-  const std::string fifo = Path("fifo"), folder = Path("folder"), missing = Path("missing");
+  const std::string fifo = Path("fifo"), missing = Path("missing");
   const std::string out = Path("out"), same = ": it is the input file";
   const std::string taken = " exists; not replaced (--force replaces it)\n";
   WriteText(in, ReadText(kSpeech));  // 2 bytes past its last whole record
   fs::create_hard_link(in, hard);
   fs::create_symlink(in, soft);
-  fs::create_directory(folder);
   ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
   const std::tuple<std::vector<std::string>, int, std::string> cases[] = {
       {{}, 2, "usage:"},
@@ -436,9 +435,7 @@ TEST_F(VekTool, RefusalsSayWhyAndTouchNothing) {
       {{"unpack", in, out, "--help"}, 0, "usage:"},
       {{"unpack", in, out}, 1, in + " ends in a partial record"},
       {{"pack", missing, out}, 1, "cannot open " + missing + ": " + std::strerror(ENOENT)},
-      {{"unpack", folder, out}, 1, "cannot open " + folder + ": " + std::strerror(EISDIR)},
       {{"pack", fifo, out}, 1, "cannot open " + fifo + ": not a regular file"},
-      {{"unpack", "/dev/null", out}, 1, "cannot open /dev/null: not a regular file"},
       {{"pack", in, missing + "/x"}, 1, missing + "/x: " + std::strerror(ENOENT)},
       {{"pack", "--force", in, fifo}, 1, "cannot write " + fifo + ": not a regular file"},
       {{"pack", in, in}, 1, "cannot write " + in + same},
@@ -455,8 +452,8 @@ TEST_F(VekTool, RefusalsSayWhyAndTouchNothing) {
     EXPECT_EQ(outcome.first, status) << ::testing::PrintToString(args);
     EXPECT_NE(outcome.second.find(message), std::string::npos) << outcome.second;
     EXPECT_TRUE(ReadText(in) == ReadText(kSpeech) && fs::equivalent(in, hard) &&
-                fs::is_symlink(soft) && fs::is_fifo(fifo) && fs::is_directory(folder));
-    EXPECT_EQ(Files(), 5);  // those, and nothing else
+                fs::is_symlink(soft) && fs::is_fifo(fifo));
+    EXPECT_EQ(Files(), 4);  // those, and nothing else
   }
 #endif
 }
