@@ -11,7 +11,8 @@ namespace ondavo {
 inline constexpr char kDecodeFinished[] = "Finish Vek Coder Decode.\nCreate of file %s ";
 
 // The most frames one WAV file can hold: its RIFF size (length - 8) is 32-bit.
-inline constexpr int64_t kMaxWavFrames = (kWavMaxFileSize - kWavHeaderSize) / 320;
+inline constexpr int64_t kMaxWavFrames =
+    (kWavMaxFileSize - kWavHeaderSize) / (kVekFrameSamples * 2);
 
 // 0 after a finished decode or when no .DVR path was chosen, -1 otherwise.
 // Every outcome is told through host.ShowMessage.
