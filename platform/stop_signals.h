@@ -5,6 +5,7 @@
 #define ONDAVO_PLATFORM_STOP_SIGNALS_H_
 
 #include <csignal>
+#include <cstdint>
 
 namespace ondavo {
 
@@ -14,6 +15,11 @@ namespace ondavo {
 // says whether the first came from the terminal, which sends it to the
 // whole process group.
 void StopOnSignals(volatile std::sig_atomic_t* stop, volatile std::sig_atomic_t* from_terminal);
+
+// A worker's way, after StopOnSignals: the end of `parent` (a process id,
+// or on Windows a handle of it), however it comes, stops the worker as
+// SIGTERM would. A parent that has ended already ends the worker at once.
+void StopWithParent(intptr_t parent);
 
 // The window's way: a signal ends the program at once.
 void EndOnSignals();
