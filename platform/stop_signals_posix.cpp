@@ -72,6 +72,11 @@ void StopWithParent(intptr_t parent) {
   if (::getppid() != static_cast<pid_t>(parent)) ::_exit(0);
 }
 
+void KeepOnAfterFailedWrites() {
+  std::signal(SIGPIPE, SIG_IGN);
+  std::signal(SIGXFSZ, SIG_IGN);
+}
+
 void EndOnSignals() {
   Install(OnEndingSignal, nullptr);
 }

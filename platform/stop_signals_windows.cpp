@@ -54,6 +54,8 @@ void StopWithParent(intptr_t parent) {
   }).detach();
 }
 
+void KeepOnAfterFailedWrites() {}
+
 void EndOnSignals() {
   ::SetConsoleCtrlHandler(OnControlEvent, TRUE);
 }
