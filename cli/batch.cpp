@@ -172,7 +172,6 @@ Tally RunInParallel(const std::vector<Job>& jobs, const BatchOptions& options, b
     progress.FileDone();
   };
   auto stopped = [&] { return options.stop_request != nullptr && *options.stop_request != 0; };
-  bool forwarded = false;
   size_t next = 0;
   for (;;) {
     int worker;
@@ -197,13 +196,10 @@ Tally RunInParallel(const std::vector<Job>& jobs, const BatchOptions& options, b
         ++tally.not_started;
       }
     }
-    // Ctrl-C from a terminal reaches the workers too, and a second signal
-    // would end them at once; a signal sent to this process alone is passed
-    // on, whenever it came: while handing out jobs as well as while waiting.
-    if (stopped() && !forwarded &&
-        (options.stop_from_terminal == nullptr || !*options.stop_from_terminal)) {
-      pool.Interrupt();
-      forwarded = true;
+    // A stop is passed on whenever it came: while handing out jobs as well
+    // as while waiting.
+    if (stopped()) {
+      pool.PassOnStop(options.stop_from_terminal != nullptr && *options.stop_from_terminal);
     }
   }
   if (stopped()) {

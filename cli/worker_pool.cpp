@@ -89,6 +89,11 @@ bool WorkerPool::Wait(Job* job, WorkResult* result) {
   return true;
 }
 
+void WorkerPool::PassOnStop(bool from_terminal) {
+  if (!from_terminal && !stop_passed_on_) processes_.Interrupt();
+  stop_passed_on_ = true;
+}
+
 std::string PackMessage(std::initializer_list<const std::string*> texts) {
   std::string message;
   for (const std::string* text : texts) {

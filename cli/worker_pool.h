@@ -61,8 +61,10 @@ class WorkerPool {
   // are its.
   bool Wait(Job* job, WorkResult* result);
   static constexpr int kWaitMilliseconds = 100;
-  // Passes an interruption on to every worker.
-  void Interrupt() { processes_.Interrupt(); }
+  // Passes the run's stop on to every worker, once. Ctrl-C from a terminal
+  // reaches the workers too, and a second one would end them at once: that
+  // one is not.
+  void PassOnStop(bool from_terminal);
 
  private:
   struct Held {
@@ -75,6 +77,7 @@ class WorkerPool {
   void Lose(int worker);
 
   std::vector<Held> held_;
+  bool stop_passed_on_ = false;
   // Its end lets the workers finish what they hold, then waits for them.
   WorkerProcesses processes_;
 };

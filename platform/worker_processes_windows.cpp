@@ -110,6 +110,54 @@ struct WorkerProcesses::Shared {
   std::deque<std::pair<int, std::optional<std::string>>> messages;
 };
 
+namespace {
+
+// Starts this program again with `arguments` after its own and, last, a
+// handle of this process for it to inherit and wait on; `input` and
+// `output` become its standard input and output. Its process, or null and
+// the system's reason in GetLastError.
+HANDLE StartAgain(const std::vector<std::string>& arguments, HANDLE input, HANDLE output) {
+  HANDLE parent = nullptr;
+  if (!::DuplicateHandle(::GetCurrentProcess(), ::GetCurrentProcess(), ::GetCurrentProcess(),
+                         &parent, SYNCHRONIZE, TRUE, 0)) {
+    return nullptr;
+  }
+  std::wstring command = ::GetCommandLineW();
+  for (const std::string& arg : arguments) command += L" " + Quoted(WideFromUtf8(arg));
+  command += L" " + std::to_wstring(reinterpret_cast<intptr_t>(parent));
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = input;
+  startup.hStdOutput = output;
+  startup.hStdError = ::GetStdHandle(STD_ERROR_HANDLE);
+  PROCESS_INFORMATION process = {};
+  const BOOL started = ::CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                                        nullptr, &startup, &process);
+  const DWORD error = ::GetLastError();
+  ::CloseHandle(parent);
+  if (!started) {
+    ::SetLastError(error);
+    return nullptr;
+  }
+  ::CloseHandle(process.hThread);
+  return process.hProcess;
+}
+
+// A worker's reader: what `output` brings, for the parent to receive,
+// until the pipe ends.
+void ReadMessages(WorkerProcesses::Shared* shared, int worker, HANDLE output) {
+  for (bool more = true; more;) {
+    std::string message;
+    more = ReceiveMessage(output, &message);
+    std::lock_guard<std::mutex> lock(shared->mutex);
+    shared->messages.emplace_back(worker, more ? std::optional(std::move(message)) : std::nullopt);
+    shared->arrived.notify_all();
+  }
+}
+
+}  // namespace
+
 WorkerProcesses::WorkerProcesses() : shared_(std::make_unique<Shared>()) {}
 
 WorkerProcesses::~WorkerProcesses() {
@@ -126,65 +174,29 @@ WorkerProcesses::~WorkerProcesses() {
 
 bool WorkerProcesses::Start(const Serve&, const std::vector<std::string>& arguments,
                             std::string* problem) {
-  auto failed = [problem] {
-    *problem = "error " + std::to_string(::GetLastError());
-    return false;
-  };
-  // A handle of this process for the worker to inherit and wait on.
-  HANDLE parent = nullptr;
-  if (!::DuplicateHandle(::GetCurrentProcess(), ::GetCurrentProcess(), ::GetCurrentProcess(),
-                         &parent, SYNCHRONIZE, TRUE, 0)) {
-    return failed();
-  }
-  std::wstring command = ::GetCommandLineW();
-  for (const std::string& arg : arguments) command += L" " + Quoted(WideFromUtf8(arg));
-  command += L" " + std::to_wstring(reinterpret_cast<intptr_t>(parent));
   SECURITY_ATTRIBUTES inherited = {sizeof inherited, nullptr, TRUE};
-  HANDLE input_read, input_write, output_read, output_write;
-  if (!::CreatePipe(&input_read, &input_write, &inherited, 0)) {
-    failed();
-    ::CloseHandle(parent);
+  HANDLE input_read = nullptr, input_write = nullptr, output_read = nullptr, output_write = nullptr,
+         process = nullptr;
+  if (::CreatePipe(&input_read, &input_write, &inherited, 0) &&
+      ::CreatePipe(&output_read, &output_write, &inherited, 0)) {
+    // Only the worker's own ends go to it.
+    ::SetHandleInformation(input_write, HANDLE_FLAG_INHERIT, 0);
+    ::SetHandleInformation(output_read, HANDLE_FLAG_INHERIT, 0);
+    process = StartAgain(arguments, input_read, output_write);
+  }
+  if (process == nullptr) *problem = "error " + std::to_string(::GetLastError());
+  Close(&input_read);
+  Close(&output_write);
+  if (process == nullptr) {
+    Close(&input_write);
+    Close(&output_read);
     return false;
   }
-  if (!::CreatePipe(&output_read, &output_write, &inherited, 0)) {
-    failed();
-    for (HANDLE handle : {parent, input_read, input_write}) ::CloseHandle(handle);
-    return false;
-  }
-  // Only the worker's own ends go to it.
-  ::SetHandleInformation(input_write, HANDLE_FLAG_INHERIT, 0);
-  ::SetHandleInformation(output_read, HANDLE_FLAG_INHERIT, 0);
-  STARTUPINFOW startup = {};
-  startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdInput = input_read;
-  startup.hStdOutput = output_write;
-  startup.hStdError = ::GetStdHandle(STD_ERROR_HANDLE);
-  PROCESS_INFORMATION process = {};
-  BOOL started = ::CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr,
-                                  nullptr, &startup, &process);
-  if (!started) failed();
-  for (HANDLE handle : {parent, input_read, output_write}) ::CloseHandle(handle);
-  if (!started) {
-    ::CloseHandle(input_write);
-    ::CloseHandle(output_read);
-    return false;
-  }
-  ::CloseHandle(process.hThread);
   auto worker = std::make_unique<Worker>();
-  worker->process = process.hProcess;
+  worker->process = process;
   worker->input = input_write;
   worker->output = output_read;
-  // Reads what the worker sends until its pipe ends.
-  worker->reader = std::thread([shared = shared_.get(), index = size(), output = output_read] {
-    for (bool more = true; more;) {
-      std::string message;
-      more = ReceiveMessage(output, &message);
-      std::lock_guard<std::mutex> lock(shared->mutex);
-      shared->messages.emplace_back(index, more ? std::optional(std::move(message)) : std::nullopt);
-      shared->arrived.notify_all();
-    }
-  });
+  worker->reader = std::thread(ReadMessages, shared_.get(), size(), output_read);
   workers_.push_back(std::move(worker));
   return true;
 }
