@@ -73,6 +73,13 @@ class WorkerProcesses {
   std::unique_ptr<Shared> shared_;
 };
 
+// For the systems' own sources. A pipe's bytes whole: false at its end or
+// on an error. A message over a pipe.
+bool ReadPipe(intptr_t pipe, void* data, size_t size);
+bool WritePipe(intptr_t pipe, const void* data, size_t size);
+bool ReceivePipeMessage(intptr_t pipe, std::string* message);
+bool SendPipeMessage(intptr_t pipe, const std::string& message);
+
 }  // namespace ondavo
 
 #endif  // ONDAVO_PLATFORM_WORKER_PROCESSES_H_

@@ -15,9 +15,8 @@
 
 namespace ondavo {
 
-namespace {
-
-bool WriteAll(int fd, const void* data, size_t size) {
+bool WritePipe(intptr_t pipe, const void* data, size_t size) {
+  const int fd = static_cast<int>(pipe);
   const char* p = static_cast<const char*>(data);
   while (size > 0) {
     ssize_t n = ::write(fd, p, size);
@@ -29,7 +28,8 @@ bool WriteAll(int fd, const void* data, size_t size) {
   return true;
 }
 
-bool ReadAll(int fd, void* data, size_t size) {
+bool ReadPipe(intptr_t pipe, void* data, size_t size) {
+  const int fd = static_cast<int>(pipe);
   char* p = static_cast<char*>(data);
   while (size > 0) {
     ssize_t n = ::read(fd, p, size);
@@ -41,19 +41,7 @@ bool ReadAll(int fd, void* data, size_t size) {
   return true;
 }
 
-bool SendMessage(int fd, const std::string& message) {
-  uint32_t length = static_cast<uint32_t>(message.size());
-  std::string whole(reinterpret_cast<const char*>(&length), sizeof length);
-  whole += message;  // in one write, as a small message then goes whole
-  return WriteAll(fd, whole.data(), whole.size());
-}
-
-bool ReceiveMessage(int fd, std::string* message) {
-  uint32_t length = 0;
-  if (!ReadAll(fd, &length, sizeof length)) return false;
-  message->resize(length);
-  return length == 0 || ReadAll(fd, message->data(), length);
-}
+namespace {
 
 void Close(int* fd) {
   if (*fd >= 0) ::close(*fd);
@@ -61,14 +49,6 @@ void Close(int* fd) {
 }
 
 }  // namespace
-
-bool ParentLink::Receive(std::string* message) {
-  return ReceiveMessage(static_cast<int>(from_), message);
-}
-
-bool ParentLink::Send(const std::string& message) {
-  return SendMessage(static_cast<int>(to_), message);
-}
 
 ParentLink LinkToParent(intptr_t) {
   return ParentLink(STDIN_FILENO, STDOUT_FILENO);
@@ -129,7 +109,7 @@ bool WorkerProcesses::Start(const Serve& serve, const std::vector<std::string>&,
 }
 
 bool WorkerProcesses::Send(int worker, const std::string& message) {
-  return SendMessage(workers_[worker]->input, message);
+  return SendPipeMessage(workers_[worker]->input, message);
 }
 
 int WorkerProcesses::Receive(const std::vector<bool>& from, int milliseconds,
@@ -146,7 +126,7 @@ int WorkerProcesses::Receive(const std::vector<bool>& from, int milliseconds,
   for (size_t i = 0; i < waiting.size(); ++i) {
     if (waiting[i].revents == 0) continue;
     std::string text;
-    if (ReceiveMessage(waiting[i].fd, &text)) {
+    if (ReceivePipeMessage(waiting[i].fd, &text)) {
       *message = std::move(text);
     } else {
       message->reset();

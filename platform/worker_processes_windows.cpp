@@ -18,43 +18,35 @@
 
 namespace ondavo {
 
-namespace {
-
-bool WriteAll(HANDLE handle, const void* data, size_t size) {
+bool WritePipe(intptr_t pipe, const void* data, size_t size) {
   const char* p = static_cast<const char*>(data);
   while (size > 0) {
     DWORD n = 0;
-    if (!::WriteFile(handle, p, static_cast<DWORD>(size), &n, nullptr) || n == 0) return false;
+    if (!::WriteFile(reinterpret_cast<HANDLE>(pipe), p, static_cast<DWORD>(size), &n, nullptr) ||
+        n == 0) {
+      return false;
+    }
     p += n;
     size -= n;
   }
   return true;
 }
 
-bool ReadAll(HANDLE handle, void* data, size_t size) {
+bool ReadPipe(intptr_t pipe, void* data, size_t size) {
   char* p = static_cast<char*>(data);
   while (size > 0) {
     DWORD n = 0;
-    if (!::ReadFile(handle, p, static_cast<DWORD>(size), &n, nullptr) || n == 0) return false;
+    if (!::ReadFile(reinterpret_cast<HANDLE>(pipe), p, static_cast<DWORD>(size), &n, nullptr) ||
+        n == 0) {
+      return false;
+    }
     p += n;
     size -= n;
   }
   return true;
 }
 
-bool SendMessage(HANDLE handle, const std::string& message) {
-  uint32_t length = static_cast<uint32_t>(message.size());
-  std::string whole(reinterpret_cast<const char*>(&length), sizeof length);
-  whole += message;
-  return WriteAll(handle, whole.data(), whole.size());
-}
-
-bool ReceiveMessage(HANDLE handle, std::string* message) {
-  uint32_t length = 0;
-  if (!ReadAll(handle, &length, sizeof length)) return false;
-  message->resize(length);
-  return length == 0 || ReadAll(handle, message->data(), length);
-}
+namespace {
 
 void Close(HANDLE* handle) {
   if (*handle != INVALID_HANDLE_VALUE && *handle != nullptr) ::CloseHandle(*handle);
@@ -79,14 +71,6 @@ std::wstring Quoted(const std::wstring& arg) {
 }
 
 }  // namespace
-
-bool ParentLink::Receive(std::string* message) {
-  return ReceiveMessage(reinterpret_cast<HANDLE>(from_), message);
-}
-
-bool ParentLink::Send(const std::string& message) {
-  return SendMessage(reinterpret_cast<HANDLE>(to_), message);
-}
 
 ParentLink LinkToParent(intptr_t parent) {
   StopWithParent(parent);
@@ -149,7 +133,7 @@ HANDLE StartAgain(const std::vector<std::string>& arguments, HANDLE input, HANDL
 void ReadMessages(WorkerProcesses::Shared* shared, int worker, HANDLE output) {
   for (bool more = true; more;) {
     std::string message;
-    more = ReceiveMessage(output, &message);
+    more = ReceivePipeMessage(reinterpret_cast<intptr_t>(output), &message);
     std::lock_guard<std::mutex> lock(shared->mutex);
     shared->messages.emplace_back(worker, more ? std::optional(std::move(message)) : std::nullopt);
     shared->arrived.notify_all();
@@ -202,7 +186,7 @@ bool WorkerProcesses::Start(const Serve&, const std::vector<std::string>& argume
 }
 
 bool WorkerProcesses::Send(int worker, const std::string& message) {
-  return SendMessage(workers_[worker]->input, message);
+  return SendPipeMessage(reinterpret_cast<intptr_t>(workers_[worker]->input), message);
 }
 
 // What a worker not listened to sends waits for its turn.
