@@ -1,13 +1,5 @@
 #include "batch.h"
 
-#ifdef _WIN32
-#include <io.h>
-#include <windows.h>
-#else
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
-
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
@@ -16,9 +8,10 @@
 #include <string_view>
 #include <utility>
 
+#include "console.h"
 #include "output_claims.h"
-#include "terminal_host.h"
 #include "path.h"
+#include "terminal_host.h"
 #include "worker_pool.h"
 
 namespace ondavo {
@@ -93,68 +86,6 @@ MessageKind RunOne(const Job& job, const BatchOptions& options, std::FILE* out, 
   return outcome;
 }
 
-bool ErrorIsTerminal() {
-  return ::isatty(::fileno(stderr));
-}
-
-// Standard output and standard error are one terminal.
-bool SameTerminal() {
-#ifdef _WIN32
-  // A program has one console.
-  return ::isatty(::fileno(stdout)) && ErrorIsTerminal();
-#else
-  struct stat out, err;
-  return ::isatty(STDOUT_FILENO) && ErrorIsTerminal() && ::fstat(STDOUT_FILENO, &out) == 0 &&
-         ::fstat(STDERR_FILENO, &err) == 0 && out.st_rdev == err.st_rdev;
-#endif
-}
-
-// A stream that keeps what is written to it, for a worker's messages.
-class Capture {
- public:
-#ifdef _WIN32
-  // No memory streams here: a temporary file, gone when closed.
-  Capture() {
-    wchar_t folder[MAX_PATH + 1], name[MAX_PATH + 1];
-    if (::GetTempPathW(MAX_PATH + 1, folder) != 0 &&
-        ::GetTempFileNameW(folder, L"ond", 0, name) != 0) {
-      file_ = ::_wfopen(name, L"w+bTD");
-    }
-  }
-#else
-  Capture() : file_(::open_memstream(&text_, &size_)) {}
-#endif
-  ~Capture() {
-    Take();
-  }
-  std::FILE* file() const {
-    return file_;
-  }
-
-  // What was written; the stream is closed.
-  std::string Take() {
-    std::string text;
-    if (file_ == nullptr) return text;
-#ifdef _WIN32
-    std::fflush(file_);
-    std::rewind(file_);
-    char buffer[4096];
-    for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, file_)) > 0;) text.append(buffer, n);
-    std::fclose(std::exchange(file_, nullptr));
-#else
-    std::fclose(std::exchange(file_, nullptr));
-    text.assign(text_, size_);
-    std::free(std::exchange(text_, nullptr));
-#endif
-    return text;
-  }
-
- private:
-  std::FILE* file_ = nullptr;
-  char* text_ = nullptr;  // the memory stream's
-  size_t size_ = 0;
-};
-
 // The message that refuses `job` when its output is another input's of
 // this run; empty when the output is free, and now `job`'s.
 std::string ClaimOutput(const Job& job, const BatchOptions& options, OutputClaims* claims) {
@@ -179,7 +110,7 @@ WorkResult RunInWorker(const Job& job, const BatchOptions& options) {
     result.ran = false;
     return result;
   }
-  Capture out, err;
+  CapturedStream out, err;
   const bool captured = out.file() != nullptr && err.file() != nullptr;
   if (captured)
     result.outcome = RunOne(job, options, out.file(), err.file(), false,
@@ -241,7 +172,6 @@ Tally RunInParallel(const std::vector<Job>& jobs, const BatchOptions& options, b
     progress.FileDone();
   };
   auto stopped = [&] { return options.stop_request != nullptr && *options.stop_request != 0; };
-  bool forwarded = false;
   size_t next = 0;
   for (;;) {
     int worker;
@@ -266,13 +196,10 @@ Tally RunInParallel(const std::vector<Job>& jobs, const BatchOptions& options, b
         ++tally.not_started;
       }
     }
-    // Ctrl-C from a terminal reaches the workers too, and a second signal
-    // would end them at once; a signal sent to this process alone is passed
-    // on, whenever it came: while handing out jobs as well as while waiting.
-    if (stopped() && !forwarded &&
-        (options.stop_from_terminal == nullptr || !*options.stop_from_terminal)) {
-      pool.Signal(SIGINT);
-      forwarded = true;
+    // A stop is passed on whenever it came: while handing out jobs as well
+    // as while waiting.
+    if (stopped()) {
+      pool.PassOnStop(options.stop_from_terminal != nullptr && *options.stop_from_terminal);
     }
   }
   if (stopped()) {
@@ -288,11 +215,11 @@ Tally RunInParallel(const std::vector<Job>& jobs, const BatchOptions& options, b
 }  // namespace
 
 Tally RunBatch(const std::vector<Job>& jobs, const BatchOptions& options) {
-  const bool show_progress = !options.quiet && ErrorIsTerminal();
+  const bool show_progress = !options.quiet && IsTerminal(stderr);
   // On one terminal the counts would write over the progress: it shows alone.
   BatchOptions run = options;
-  run.frame_counts =
-      options.frame_counts.value_or(!options.quiet && !(show_progress && SameTerminal()));
+  run.frame_counts = options.frame_counts.value_or(
+      !options.quiet && !(show_progress && OutputAndErrorShareTerminal()));
   if (options.jobs > 1 && jobs.size() > 1) return RunInParallel(jobs, run, show_progress);
   Tally tally;
   OutputClaims claims;

@@ -305,7 +305,8 @@ TEST(CliStopTest, ASignalStopsTheRunAndWritesNothing) {
 }
 
 // A full disk, here a file-size limit, fails the run and leaves the WAV of
-// an earlier run as it was; closed standard streams leave the WAV whole.
+// an earlier run as it was; closed standard streams leave the WAV whole; a
+// limit on open files fails a parallel run's files.
 TEST(CliStopTest, AFullDiskLeavesTheEarlierOutput) {
 #ifdef _WIN32
   GTEST_SKIP() << "Windows has no file-size limit (RLIMIT_FSIZE)";
@@ -332,6 +333,14 @@ TEST(CliStopTest, AFullDiskLeavesTheEarlierOutput) {
     EXPECT_EQ(RunProgram(shell).status, 0);
     EXPECT_EQ(ReadBytes(dir / "a.WAV"), earlier);
   }
+  // With no room for a worker's pipes, -j fails each file and says why.
+  ProgramResult no_worker = RunProgram(Program(
+      {"/bin/sh", "-c", "exec 3>&- 4>&- 5>&-; ulimit -n 4; exec \"$0\" decode -j 2 \"$1\" \"$2\"",
+       BinDir() + "/ondavo-cli", dir / "a.DVR", dir / "b.DVR"}));
+  EXPECT_EQ(no_worker.status, 1);
+  EXPECT_EQ(no_worker.err,
+            "Can't start a process to convert in (Too many open files)\n"
+            "0 converted, 0 skipped, 2 failed\n");
 }
 
 // The codec is looked for in LD_LIBRARY_PATH, the program's own lib folder
