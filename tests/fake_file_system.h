@@ -28,7 +28,6 @@ namespace ondavo::testing {
 struct FakeOutput {
   std::vector<uint8_t> head;  // the first bytes, kept for reading back
   uint64_t size = 0;          // bytes on the fake disk
-  bool synced = false;        // since the last write
   bool closed = false;
   std::vector<uint8_t> synced_head;  // what a power cut leaves of it
   uint64_t synced_size = 0;
