@@ -133,13 +133,13 @@ void CheckRun(const uint8_t* plan, const uint8_t* file, size_t size) {
         !std::equal(body.begin(), body.end(), out.head.end() - body.size())) {
       return false;
     }
+    if (encode) return true;
     const uint32_t rate = file[8] | file[9] << 8;  // 16-bit mono PCM at the recording's rate
-    return encode ||
-           (std::equal(out.head.begin(), out.head.begin() + 4, "RIFF") &&
-            std::equal(out.head.begin() + 8, out.head.begin() + 24, "WAVEfmt \x10\0\0\0\1\0\1\0") &&
-            std::equal(out.head.begin() + 32, out.head.begin() + 40, "\2\0\x10\0data") &&
-            Le32(out.head, 4) == length - 8 && Le32(out.head, 40) == length - 44 &&
-            Le32(out.head, 24) == rate && Le32(out.head, 28) == 2 * rate);
+    return std::equal(out.head.begin(), out.head.begin() + 4, "RIFF") &&
+           std::equal(out.head.begin() + 8, out.head.begin() + 24, "WAVEfmt \x10\0\0\0\1\0\1\0") &&
+           std::equal(out.head.begin() + 32, out.head.begin() + 40, "\2\0\x10\0data") &&
+           Le32(out.head, 4) == length - 8 && Le32(out.head, 40) == length - 44 &&
+           Le32(out.head, 24) == rate && Le32(out.head, 28) == 2 * rate;
   };
   if (power_cut > 0) {
     files.PowerCut(plan[6] & 4);
