@@ -38,7 +38,7 @@ class FakeFileSystem : public FileSystem {
   // `byte_at(offset)` gives the input's content; `size` its length.
   void AddInput(const std::string& path, uint64_t size, std::function<uint8_t(uint64_t)> byte_at);
   void AddInput(const std::string& path, std::vector<uint8_t> bytes);
-  // A file already at an output's name, or left under a temporary one, on the disk.
+  // A file already at an output's name, or left under a temporary one; synced.
   void AddFile(const std::string& path, std::vector<uint8_t> bytes);
 
   // Failures: errno values, 0 for none.
@@ -56,8 +56,7 @@ class FakeFileSystem : public FileSystem {
   int list_error = 0;  // of every ListFolder
   int create_folders_error = 0;
   int time_error = 0;
-  int case_error = 0;  // of IgnoresCase; otherwise it answers ignores_case
-  bool ignores_case = false;
+  int case_error = 0;        // of IgnoresCase, which otherwise answers that case counts
   size_t keep_bytes = 4096;  // how much of each file to keep
 
   // The power goes after this many writes, syncs and renames: the next one
@@ -87,7 +86,7 @@ class FakeFileSystem : public FileSystem {
   int CreateFolders(const std::string&) override { return create_folders_error; }
   int CopyModificationTime(const std::string&, const std::string&) override { return time_error; }
   int IgnoresCase(const std::string&, bool* ignores) override {
-    *ignores = ignores_case;
+    *ignores = false;
     return case_error;
   }
   // Counts a write, sync or rename to be; false once the power has gone.
