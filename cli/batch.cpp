@@ -1,22 +1,15 @@
 #include "batch.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <cstdlib>
-#include <cstring>
-#include <filesystem>
-#include <string_view>
-#include <utility>
 
 #include "console.h"
+#include "file_system.h"
 #include "output_claims.h"
 #include "path.h"
 #include "terminal_host.h"
 #include "worker_pool.h"
 
 namespace ondavo {
-
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -39,32 +32,26 @@ void Count(MessageKind kind, Tally* tally) {
 }
 
 // The folder for `job`'s output as the conversion joins a name to it: it
-// keeps a separator at the end and puts '/' otherwise, so on Windows the
-// system's own goes there first.
+// keeps a separator at the end and puts '/' otherwise, so the system's own
+// goes there first.
 std::string OutputFolder(const Job& job) {
-#ifdef _WIN32
-  const std::string& folder = job.output_folder;
-  if (!folder.empty() && std::string_view("/\\:").find(folder.back()) == std::string_view::npos) {
-    return folder + '\\';
-  }
-#endif
-  return job.output_folder;
+  return job.output_folder.empty() ? job.output_folder : JoinPath(job.output_folder, "");
 }
 
 // One conversion, its messages on `out` and `err`.
 MessageKind RunOne(const Job& job, const BatchOptions& options, std::FILE* out, std::FILE* err,
                    bool show_progress, bool show_counts) {
+  FileSystem& files = *options.file_system;
   if (!job.output_folder.empty()) {
-    std::error_code error;
-    fs::create_directories(PathFromUtf8(job.output_folder), error);
-    if (error) {
+    if (int error = files.CreateFolders(job.output_folder)) {
       std::fprintf(err, "Can't create folder %s (%s)\n", job.output_folder.c_str(),
-                   error.message().c_str());
+                   ErrorText(error).c_str());
       return MessageKind::kFailed;
     }
   }
   TerminalHost host(job.input, show_progress, options.quiet, out, err);
   ConversionOptions conversion;
+  conversion.file_system = &files;
   conversion.frame_counts = show_counts ? out : nullptr;
   conversion.output_folder = OutputFolder(job);
   conversion.existing_output = options.existing_output;
@@ -74,12 +61,9 @@ MessageKind RunOne(const Job& job, const BatchOptions& options, std::FILE* out, 
 
   if (outcome == MessageKind::kFinished && options.keep_time) {
     std::string output = options.command->OutputPathFor(job.input, OutputFolder(job));
-    std::error_code error;
-    fs::last_write_time(PathFromUtf8(output), fs::last_write_time(PathFromUtf8(job.input), error),
-                        error);
-    if (error) {
+    if (int error = files.CopyModificationTime(job.input, output)) {
       std::fprintf(err, "Can't set the time of file %s (%s)\n", output.c_str(),
-                   error.message().c_str());
+                   ErrorText(error).c_str());
       return MessageKind::kFailed;
     }
   }
@@ -150,7 +134,7 @@ class RunProgress {
 
 Tally RunInParallel(const std::vector<Job>& jobs, const BatchOptions& options, bool show_progress) {
   Tally tally;
-  OutputClaims claims;
+  OutputClaims claims(options.file_system);
   std::string problem;
   WorkerPool pool(
       std::min<int>(options.jobs, static_cast<int>(jobs.size())),
@@ -222,7 +206,7 @@ Tally RunBatch(const std::vector<Job>& jobs, const BatchOptions& options) {
       !options.quiet && !(show_progress && OutputAndErrorShareTerminal()));
   if (options.jobs > 1 && jobs.size() > 1) return RunInParallel(jobs, run, show_progress);
   Tally tally;
-  OutputClaims claims;
+  OutputClaims claims(options.file_system);
   for (size_t i = 0; i < jobs.size(); ++i) {
     if (options.stop_request != nullptr && *options.stop_request != 0) {
       tally.not_started = static_cast<int>(jobs.size() - i);

@@ -1,5 +1,6 @@
 // ondavo-cli as a user runs it: a real process, real files, the real codec
-// library found as the installed program finds it.
+// library found as the installed program finds it; and the failures of its
+// folders and file times, on files in memory that fail on demand.
 #include <signal.h>
 #ifndef _WIN32
 #include <fcntl.h>
@@ -13,6 +14,9 @@
 #include <filesystem>
 #include <thread>
 
+#include "batch.h"
+#include "fake_file_system.h"
+#include "recording_codec.h"
 #include "test_support.h"
 
 namespace ondavo {
@@ -195,6 +199,35 @@ TEST_F(CardTest, RecursesIntoFoldersSerialOrParallelAlike) {
   fs::rename(deep.substr(0, day1.size() + (deep.size() - day1.size()) / 2 / 251 * 251),
              dir_ / "half");
 #endif
+}
+
+// What the run does with folders and file times fails alone, saying why.
+TEST(CliFaultTest, FolderAndTimeFailuresSayWhy) {
+  const std::string day1 = JoinPath("card", "day1"), out = JoinPath("out", "day1");
+  const std::pair<std::function<void(FakeFileSystem&)>, std::string> faults[] = {
+      {[](auto& f) { f.list_error = EACCES; }, "Can't search folder card (Permission denied)\n"},
+      {[](auto& f) { f.create_folders_error = EACCES; },
+       "Can't create folder " + out + " (Permission denied)\n"},
+      {[](auto& f) { f.time_error = EPERM; },
+       "Can't set the time of file " + JoinPath(out, "a.WAV") + " (Operation not permitted)\n"},
+  };
+  RecordingCodec codec;
+  for (const auto& [set_up, told] : faults) {
+    FakeFileSystem files;
+    files.AddInput(JoinPath(day1, "a.DVR"), DvrFile(8000, Frames(2, 0xE0)));
+    set_up(files);
+    JobListOptions listing;
+    BatchOptions batch;
+    listing.command = batch.command = &kDecode;
+    listing.file_system = batch.file_system = &files;
+    listing.recursive = batch.quiet = batch.keep_time = true;
+    listing.output_root = "out";
+    const JobList list = ListJobs({"card"}, listing);
+    std::string err;
+    for (const std::string& failure : list.failures) err += failure + "\n";
+    for (const Job& job : list.jobs) err += RunInWorker(job, batch).err;
+    EXPECT_EQ(err, told);
+  }
 }
 
 // Two inputs of one run never write one output: the first is converted, the
