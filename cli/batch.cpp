@@ -1,29 +1,15 @@
 #include "batch.h"
 
-#ifdef _WIN32
-#include <io.h>
-#include <windows.h>
-#else
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
-
 #include <algorithm>
-#include <cerrno>
-#include <cstdlib>
-#include <cstring>
-#include <filesystem>
-#include <string_view>
-#include <utility>
 
+#include "console.h"
+#include "file_system.h"
 #include "output_claims.h"
-#include "terminal_host.h"
 #include "path.h"
+#include "terminal_host.h"
 #include "worker_pool.h"
 
 namespace ondavo {
-
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -46,32 +32,26 @@ void Count(MessageKind kind, Tally* tally) {
 }
 
 // The folder for `job`'s output as the conversion joins a name to it: it
-// keeps a separator at the end and puts '/' otherwise, so on Windows the
-// system's own goes there first.
+// keeps a separator at the end and puts '/' otherwise, so the system's own
+// goes there first.
 std::string OutputFolder(const Job& job) {
-#ifdef _WIN32
-  const std::string& folder = job.output_folder;
-  if (!folder.empty() && std::string_view("/\\:").find(folder.back()) == std::string_view::npos) {
-    return folder + '\\';
-  }
-#endif
-  return job.output_folder;
+  return job.output_folder.empty() ? job.output_folder : JoinPath(job.output_folder, "");
 }
 
 // One conversion, its messages on `out` and `err`.
 MessageKind RunOne(const Job& job, const BatchOptions& options, std::FILE* out, std::FILE* err,
                    bool show_progress, bool show_counts) {
+  FileSystem& files = *options.file_system;
   if (!job.output_folder.empty()) {
-    std::error_code error;
-    fs::create_directories(PathFromUtf8(job.output_folder), error);
-    if (error) {
+    if (int error = files.CreateFolders(job.output_folder)) {
       std::fprintf(err, "Can't create folder %s (%s)\n", job.output_folder.c_str(),
-                   error.message().c_str());
+                   ErrorText(error).c_str());
       return MessageKind::kFailed;
     }
   }
   TerminalHost host(job.input, show_progress, options.quiet, out, err);
   ConversionOptions conversion;
+  conversion.file_system = &files;
   conversion.frame_counts = show_counts ? out : nullptr;
   conversion.output_folder = OutputFolder(job);
   conversion.existing_output = options.existing_output;
@@ -81,79 +61,14 @@ MessageKind RunOne(const Job& job, const BatchOptions& options, std::FILE* out, 
 
   if (outcome == MessageKind::kFinished && options.keep_time) {
     std::string output = options.command->OutputPathFor(job.input, OutputFolder(job));
-    std::error_code error;
-    fs::last_write_time(PathFromUtf8(output), fs::last_write_time(PathFromUtf8(job.input), error),
-                        error);
-    if (error) {
+    if (int error = files.CopyModificationTime(job.input, output)) {
       std::fprintf(err, "Can't set the time of file %s (%s)\n", output.c_str(),
-                   error.message().c_str());
+                   ErrorText(error).c_str());
       return MessageKind::kFailed;
     }
   }
   return outcome;
 }
-
-bool ErrorIsTerminal() {
-  return ::isatty(::fileno(stderr));
-}
-
-// Standard output and standard error are one terminal.
-bool SameTerminal() {
-#ifdef _WIN32
-  // A program has one console.
-  return ::isatty(::fileno(stdout)) && ErrorIsTerminal();
-#else
-  struct stat out, err;
-  return ::isatty(STDOUT_FILENO) && ErrorIsTerminal() && ::fstat(STDOUT_FILENO, &out) == 0 &&
-         ::fstat(STDERR_FILENO, &err) == 0 && out.st_rdev == err.st_rdev;
-#endif
-}
-
-// A stream that keeps what is written to it, for a worker's messages.
-class Capture {
- public:
-#ifdef _WIN32
-  // No memory streams here: a temporary file, gone when closed.
-  Capture() {
-    wchar_t folder[MAX_PATH + 1], name[MAX_PATH + 1];
-    if (::GetTempPathW(MAX_PATH + 1, folder) != 0 &&
-        ::GetTempFileNameW(folder, L"ond", 0, name) != 0) {
-      file_ = ::_wfopen(name, L"w+bTD");
-    }
-  }
-#else
-  Capture() : file_(::open_memstream(&text_, &size_)) {}
-#endif
-  ~Capture() {
-    Take();
-  }
-  std::FILE* file() const {
-    return file_;
-  }
-
-  // What was written; the stream is closed.
-  std::string Take() {
-    std::string text;
-    if (file_ == nullptr) return text;
-#ifdef _WIN32
-    std::fflush(file_);
-    std::rewind(file_);
-    char buffer[4096];
-    for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, file_)) > 0;) text.append(buffer, n);
-    std::fclose(std::exchange(file_, nullptr));
-#else
-    std::fclose(std::exchange(file_, nullptr));
-    text.assign(text_, size_);
-    std::free(std::exchange(text_, nullptr));
-#endif
-    return text;
-  }
-
- private:
-  std::FILE* file_ = nullptr;
-  char* text_ = nullptr;  // the memory stream's
-  size_t size_ = 0;
-};
 
 // The message that refuses `job` when its output is another input's of
 // this run; empty when the output is free, and now `job`'s.
@@ -179,7 +94,7 @@ WorkResult RunInWorker(const Job& job, const BatchOptions& options) {
     result.ran = false;
     return result;
   }
-  Capture out, err;
+  CapturedStream out, err;
   const bool captured = out.file() != nullptr && err.file() != nullptr;
   if (captured)
     result.outcome = RunOne(job, options, out.file(), err.file(), false,
@@ -219,7 +134,7 @@ class RunProgress {
 
 Tally RunInParallel(const std::vector<Job>& jobs, const BatchOptions& options, bool show_progress) {
   Tally tally;
-  OutputClaims claims;
+  OutputClaims claims(options.file_system);
   std::string problem;
   WorkerPool pool(
       std::min<int>(options.jobs, static_cast<int>(jobs.size())),
@@ -241,7 +156,6 @@ Tally RunInParallel(const std::vector<Job>& jobs, const BatchOptions& options, b
     progress.FileDone();
   };
   auto stopped = [&] { return options.stop_request != nullptr && *options.stop_request != 0; };
-  bool forwarded = false;
   size_t next = 0;
   for (;;) {
     int worker;
@@ -266,13 +180,10 @@ Tally RunInParallel(const std::vector<Job>& jobs, const BatchOptions& options, b
         ++tally.not_started;
       }
     }
-    // Ctrl-C from a terminal reaches the workers too, and a second signal
-    // would end them at once; a signal sent to this process alone is passed
-    // on, whenever it came: while handing out jobs as well as while waiting.
-    if (stopped() && !forwarded &&
-        (options.stop_from_terminal == nullptr || !*options.stop_from_terminal)) {
-      pool.Signal(SIGINT);
-      forwarded = true;
+    // A stop is passed on whenever it came: while handing out jobs as well
+    // as while waiting.
+    if (stopped()) {
+      pool.PassOnStop(options.stop_from_terminal != nullptr && *options.stop_from_terminal);
     }
   }
   if (stopped()) {
@@ -288,14 +199,14 @@ Tally RunInParallel(const std::vector<Job>& jobs, const BatchOptions& options, b
 }  // namespace
 
 Tally RunBatch(const std::vector<Job>& jobs, const BatchOptions& options) {
-  const bool show_progress = !options.quiet && ErrorIsTerminal();
+  const bool show_progress = !options.quiet && IsTerminal(stderr);
   // On one terminal the counts would write over the progress: it shows alone.
   BatchOptions run = options;
-  run.frame_counts =
-      options.frame_counts.value_or(!options.quiet && !(show_progress && SameTerminal()));
+  run.frame_counts = options.frame_counts.value_or(
+      !options.quiet && !(show_progress && OutputAndErrorShareTerminal()));
   if (options.jobs > 1 && jobs.size() > 1) return RunInParallel(jobs, run, show_progress);
   Tally tally;
-  OutputClaims claims;
+  OutputClaims claims(options.file_system);
   for (size_t i = 0; i < jobs.size(); ++i) {
     if (options.stop_request != nullptr && *options.stop_request != 0) {
       tally.not_started = static_cast<int>(jobs.size() - i);

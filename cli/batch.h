@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "conversion.h"
+#include "file_system.h"
 #include "job_list.h"
 #include "worker_pool.h"
 
@@ -32,6 +33,7 @@ struct BatchOptions {
   std::optional<ExistingOutput> existing_output;  // unset: the command's own rule
   bool keep_time = false;
   int jobs = 1;
+  FileSystem* file_system = DefaultFileSystem();
   // Turns non-zero on Ctrl-C: the running conversions stop, writing
   // nothing, and no new one starts.
   const volatile std::sig_atomic_t* stop_request = nullptr;

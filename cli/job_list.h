@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "command.h"
+#include "file_system.h"
 
 namespace ondavo {
 
@@ -22,6 +23,7 @@ struct JobListOptions {
   bool recursive = false;
   std::string output_root;  // empty: outputs beside their inputs
   bool quiet = false;       // no notes
+  FileSystem* file_system = DefaultFileSystem();
 };
 
 struct JobList {

@@ -6,16 +6,13 @@
 // Exit status: 0 when every file finished (or was skipped), 1 when any
 // failed, 2 for a usage error or a path the command refuses, 128 + the
 // signal's number after a signal that stops the run (130 for Ctrl-C).
-#ifdef _WIN32
-#include <windows.h>
-#endif
-
 #include <csignal>
 #include <cstdio>
 #include <string>
 
 #include "batch.h"
 #include "codec_binding.h"
+#include "console.h"
 #include "job_list.h"
 #include "options.h"
 #include "process_setup.h"
@@ -25,27 +22,6 @@ namespace {
 
 volatile std::sig_atomic_t g_stop_request = 0;
 volatile std::sig_atomic_t g_stop_from_terminal = 0;
-
-#ifdef _WIN32
-// The messages are UTF-8; a console shows them so only in that code page,
-// which is the console's own setting, so it is put back at the end.
-class ConsoleInUtf8 {
- public:
-  ConsoleInUtf8() {
-    DWORD mode;
-    for (DWORD stream : {STD_OUTPUT_HANDLE, STD_ERROR_HANDLE}) {
-      if (::GetConsoleMode(::GetStdHandle(stream), &mode)) before_ = ::GetConsoleOutputCP();
-    }
-    if (before_ != 0) ::SetConsoleOutputCP(CP_UTF8);
-  }
-  ~ConsoleInUtf8() {
-    if (before_ != 0) ::SetConsoleOutputCP(before_);
-  }
-
- private:
-  UINT before_ = 0;
-};
-#endif
 
 ondavo::BatchOptions BatchOptionsFor(const ondavo::Invocation& invocation) {
   ondavo::BatchOptions options;
@@ -91,9 +67,7 @@ ondavo::Tally Run(const ondavo::Invocation& invocation, const ondavo::BatchOptio
 int main(int argc, char** argv) {
   ondavo::PrepareProcess();
   ondavo::StopOnSignals(&g_stop_request, &g_stop_from_terminal);
-#ifdef _WIN32
-  ConsoleInUtf8 console;
-#endif
+  ondavo::ConsoleInUtf8 console;
   ondavo::Invocation invocation;
   if (std::optional<int> status = ondavo::ReadCommandLine(argc, argv, &invocation)) return *status;
 
@@ -103,7 +77,7 @@ int main(int argc, char** argv) {
     options.frame_counts = invocation.worker_counts;
     ondavo::ServeJobsOnStandardStreams(
         [&options](const ondavo::Job& job) { return ondavo::RunInWorker(job, options); },
-        invocation.worker, &g_stop_request);
+        invocation.worker);
   }
   const ondavo::Tally tally = Run(invocation, options);
   if (g_stop_request) return ondavo::kExitSignalled + g_stop_request;

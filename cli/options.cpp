@@ -1,40 +1,17 @@
 #include "options.h"
 
-#ifdef _WIN32
-#include <windows.h>
-// After windows.h, which it needs.
-#include <shellapi.h>
-
-#include "windows_text.h"
-#endif
-
 #include <CLI/CLI.hpp>
 #include <charconv>
 #include <cstdio>
 
 #include "codec_binding.h"
+#include "console.h"
 #include "ondavo_version.h"
 #include "path.h"
 
 namespace ondavo {
 
 namespace {
-
-// The arguments as given, in UTF-8 on Windows: its argv is in the ANSI code
-// page, which cannot spell most names.
-std::vector<std::string> Arguments([[maybe_unused]] int argc, [[maybe_unused]] char** argv) {
-#ifdef _WIN32
-  int count = 0;
-  wchar_t** wide = ::CommandLineToArgvW(::GetCommandLineW(), &count);
-  if (wide == nullptr) return {};
-  std::vector<std::string> args;
-  for (int i = 0; i < count; ++i) args.push_back(Utf8FromWide(wide[i]));
-  ::LocalFree(wide);
-  return args;
-#else
-  return std::vector<std::string>(argv, argv + argc);
-#endif
-}
 
 // The options as given, before they are checked.
 struct Settings {
@@ -112,13 +89,7 @@ void DefineOptions(CLI::App& app, Settings* settings) {
   app.footer(
       "Exit status: 0 when every file finished or was skipped, 1 when any failed, 2 for a usage "
       "error or a refused path, 130 after Ctrl-C.\nThe codec library (" +
-      std::string(kCodecLibraryName) +
-#ifdef _WIN32
-      ") is found in the program's own folder, then in the system's folders; never in the "
-      "current folder.");
-#else
-      ") is found through LD_LIBRARY_PATH, the program's own lib/ondavo/ folder and the system.");
-#endif
+      std::string(kCodecLibraryName) + ") is found " + kLibrarySearch + ".");
 }
 
 }  // namespace
@@ -127,7 +98,7 @@ std::optional<int> ReadCommandLine(int argc, char** argv, Invocation* invocation
   CLI::App app;
   Settings settings{invocation};
   DefineOptions(app, &settings);
-  std::vector<std::string> args = Arguments(argc, argv);
+  std::vector<std::string> args = ProgramArguments(argc, argv).value_or(std::vector<std::string>());
   if (args.empty()) {
     std::fprintf(stderr, "ondavo-cli: can't read the command line\n");
     return kExitUsage;

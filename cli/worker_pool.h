@@ -9,15 +9,15 @@
 #ifndef ONDAVO_CLI_WORKER_POOL_H_
 #define ONDAVO_CLI_WORKER_POOL_H_
 
-#include <csignal>
 #include <cstdint>
+#include <deque>
 #include <functional>
-#include <memory>
 #include <string>
 #include <vector>
 
 #include "conversion_host.h"
 #include "job_list.h"
+#include "worker_processes.h"
 
 namespace ondavo {
 
@@ -31,13 +31,9 @@ struct WorkResult {
 // What a worker does with one file.
 using Work = std::function<WorkResult(const Job&)>;
 
-// Where a system cannot copy a running process (Windows), a worker is the
-// program itself started again with "--worker RUN" after its own arguments,
-// RUN a handle of the run's process that it inherits: it reads its jobs from
-// standard input and writes its results to standard output, through this,
-// and raises `*stop` when the run's process ends.
-[[noreturn]] void ServeJobsOnStandardStreams(const Work& work, intptr_t run,
-                                             volatile std::sig_atomic_t* stop);
+// The worker that is the program started again (see LinkToParent): it
+// converts the jobs its run sends it until they end, then ends.
+[[noreturn]] void ServeJobsOnStandardStreams(const Work& work, intptr_t run);
 
 class WorkerPool {
  public:
@@ -51,12 +47,8 @@ class WorkerPool {
   // run does, writing nothing more. One started again is told whether to
   // write the frame counts, as `work` says for one that is a copy.
   WorkerPool(int count, const Work& work, bool frame_counts, std::string* problem);
-  // Lets the workers finish what they hold, then ends them.
-  ~WorkerPool();
-  WorkerPool(const WorkerPool&) = delete;
-  WorkerPool& operator=(const WorkerPool&) = delete;
 
-  int size() const { return static_cast<int>(workers_.size()); }
+  int size() const { return processes_.size(); }
   // True while a worker holds a job.
   bool Busy() const;
   // The worker holding the fewest jobs, if it has room for one more; or -1.
@@ -69,31 +61,33 @@ class WorkerPool {
   // are its.
   bool Wait(Job* job, WorkResult* result);
   static constexpr int kWaitMilliseconds = 100;
-  // Passes `signal` on to every worker.
-  void Signal(int signal);
-
-  struct Worker;  // the system's own
+  // Passes the run's stop on to every worker, once. Ctrl-C from a terminal
+  // reaches the workers too, and a second one would end them at once: that
+  // one is not.
+  void PassOnStop(bool from_terminal);
 
  private:
-  std::vector<std::unique_ptr<Worker>> workers_;
+  struct Held {
+    std::deque<Job> jobs;  // handed to the worker, oldest first
+    std::string gone;      // how the worker ended, once it has
+  };
+  // The next job of a worker that has gone, failed for that reason; false
+  // when no gone worker holds one.
+  bool TakeLostJob(Job* job, WorkResult* result);
+  void Lose(int worker);
+
+  std::vector<Held> held_;
+  bool stop_passed_on_ = false;
+  // Its end lets the workers finish what they hold, then waits for them.
+  WorkerProcesses processes_;
 };
 
-// What a worker and the run send each other: a 32-bit length, then texts,
-// each a 32-bit length and its bytes. A job is its input and output folder;
-// a result its outcome (one byte, 0xFF for a job not run) and the texts for
-// standard output and error.
+// What a worker and the run send each other: texts, each a 32-bit length
+// and its bytes. A job is its input and output folder; a result its
+// outcome (one byte, 0xFF for a job not run) and the texts for standard
+// output and error.
 std::string PackMessage(std::initializer_list<const std::string*> texts);
 bool UnpackMessage(const std::string& message, std::initializer_list<std::string*> texts);
-// Reads one message with `read_all(data, size)`, which fills `data` whole
-// or fails at the end of the stream or on an error.
-template <typename ReadAll>
-bool ReadMessage(ReadAll read_all, std::string* message) {
-  uint32_t length = 0;
-  if (!read_all(&length, sizeof length)) return false;
-  message->resize(length);
-  return length == 0 || read_all(message->data(), length);
-}
-
 // A result as a message, and back.
 std::string PackResult(const WorkResult& result);
 bool UnpackResult(const std::string& message, WorkResult* result);

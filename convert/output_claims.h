@@ -8,10 +8,15 @@
 #include <map>
 #include <string>
 
+#include "file_system.h"
+
 namespace ondavo {
 
 class OutputClaims {
  public:
+  // `files` is asked whether a folder's file system ignores case.
+  explicit OutputClaims(FileSystem* files = DefaultFileSystem()) : files_(files) {}
+
   // Empty when `output` is free, and takes it for `input`; otherwise the
   // message that refuses `input`, naming the input that has it.
   std::string Claim(const std::string& input, const std::string& output);
@@ -26,6 +31,7 @@ class OutputClaims {
  private:
   bool IgnoresCase(const std::string& folder);
 
+  FileSystem* files_;
   std::map<std::string, std::string> first_input_;
   std::map<std::string, bool> ignores_case_;  // by folder, asked once a run
 };

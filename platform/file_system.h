@@ -28,6 +28,13 @@ inline constexpr int kWindowsErrorBase = 200000;
 // The system's wording of `error`, without a final period.
 std::string ErrorText(int error);
 
+// One name in a folder, as ListFolder finds it.
+struct FolderEntry {
+  std::string name;
+  bool folder = false;  // a folder; a link to one is not followed, so not one
+  bool file = false;    // a regular file, or a link to one
+};
+
 // A file opened for reading from its start.
 class InputFile {
  public:
@@ -80,6 +87,20 @@ class FileSystem {
   virtual std::vector<std::string> RemoveStaleTemporaries(const std::string& path) = 0;
   // True when both paths name one existing file (links included).
   virtual bool SameFile(const std::string& a, const std::string& b) = 0;
+
+  // The folders and files a batch of conversions goes through.
+  // Whether something is at `path`, links followed: 0, and `*folder` says
+  // whether a folder; otherwise why nothing can be found there.
+  virtual int Find(const std::string& path, bool* folder) = 0;
+  // The names in `folder` but "." and "..", in the system's order.
+  virtual int ListFolder(const std::string& folder, std::vector<FolderEntry>* entries) = 0;
+  // Creates `folder` and those above it that are missing; 0 when it is there.
+  virtual int CreateFolders(const std::string& folder) = 0;
+  // Gives `to` the modification time of `from`.
+  virtual int CopyModificationTime(const std::string& from, const std::string& to) = 0;
+  // Whether the file system of `folder`, or of the nearest folder above it
+  // that exists, takes names that differ only in case for one file.
+  virtual int IgnoresCase(const std::string& folder, bool* ignores) = 0;
 };
 
 // The operating system's files.

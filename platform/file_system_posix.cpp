@@ -7,16 +7,22 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <random>
+#include <set>
+#include <system_error>
 
 #include "file_system.h"
 #include "path.h"
 
 namespace ondavo {
 namespace {
+
+namespace fs = std::filesystem;
 
 int RetryRead(int fd, void* data, size_t size, size_t* read) {
   for (;;) {
@@ -137,6 +143,13 @@ bool RemoveIfStale(const std::string& path) {
   return removed;
 }
 
+// `name` with each ASCII letter in the other case.
+std::string OtherCase(std::string name) {
+  for (char& c : name)
+    c = std::isalpha(static_cast<unsigned char>(c)) ? static_cast<char>(c ^ 0x20) : c;
+  return name;
+}
+
 // What stands at `path` as an input: a regular file, or why not.
 int InputKind(const struct stat& st) {
   if (S_ISREG(st.st_mode)) return 0;
@@ -240,6 +253,59 @@ class PosixFileSystem final : public FileSystem {
     struct stat sa, sb;
     if (::stat(a.c_str(), &sa) != 0 || ::stat(b.c_str(), &sb) != 0) return false;
     return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+  }
+
+  int Find(const std::string& path, bool* folder) override {
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0) return errno;
+    *folder = S_ISDIR(st.st_mode);
+    return 0;
+  }
+
+  int ListFolder(const std::string& folder, std::vector<FolderEntry>* entries) override {
+    std::error_code error;
+    for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
+      std::error_code ignored;
+      entries->push_back({it->path().filename().native(),
+                          it->is_directory(ignored) && !it->is_symlink(ignored),
+                          it->is_regular_file(ignored)});
+    }
+    return error.value();
+  }
+
+  int CreateFolders(const std::string& folder) override {
+    std::error_code error;
+    fs::create_directories(folder, error);
+    return error.value();
+  }
+
+  int CopyModificationTime(const std::string& from, const std::string& to) override {
+    struct stat st;
+    if (::stat(from.c_str(), &st) != 0) return errno;
+    const struct timespec times[2] = {{0, UTIME_OMIT}, st.st_mtim};
+    return ::utimensat(AT_FDCWD, to.c_str(), times, 0) == 0 ? 0 : errno;
+  }
+
+  // Taken to ignore case when a name the folder lists is found spelt in
+  // another case that it does not list; asked of the nearest folder that
+  // exists and lists a name with a letter.
+  int IgnoresCase(const std::string& folder, bool* ignores) override {
+    *ignores = false;
+    std::error_code error;
+    for (fs::path at = folder; !at.empty(); at = at.parent_path()) {
+      std::set<std::string> names;
+      for (fs::directory_iterator it(at, error), end; !error && it != end; it.increment(error))
+        names.insert(it->path().filename().native());
+      for (const std::string& name : names) {
+        const std::string other = OtherCase(name);
+        if (other != name && names.count(other) == 0) {
+          *ignores = fs::exists(at / other, error);
+          return error.value();
+        }
+      }
+      if (at == at.parent_path()) break;
+    }
+    return 0;
   }
 };
 

@@ -266,6 +266,77 @@ class WinFileSystem final : public FileSystem {
     return ia.dwVolumeSerialNumber == ib.dwVolumeSerialNumber &&
            ia.nFileIndexHigh == ib.nFileIndexHigh && ia.nFileIndexLow == ib.nFileIndexLow;
   }
+
+  int Find(const std::string& path, bool* folder) override {
+    const std::wstring wide = SystemPath(path);  // freed only after GetLastError
+    const DWORD attributes = ::GetFileAttributesW(wide.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return LastError();
+    *folder = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    return 0;
+  }
+
+  // A folder whose path passes MAX_PATH is listed through the "\\?\" form.
+  int ListFolder(const std::string& folder, std::vector<FolderEntry>* entries) override {
+    WIN32_FIND_DATAW found;
+    HANDLE search = ::FindFirstFileExW(SystemPath(JoinPath(folder, "*")).c_str(), FindExInfoBasic,
+                                       &found, FindExSearchNameMatch, nullptr, 0);
+    if (search == INVALID_HANDLE_VALUE) {
+      // A drive with nothing on it.
+      return ::GetLastError() == ERROR_FILE_NOT_FOUND ? 0 : LastError();
+    }
+    do {
+      const std::wstring name = found.cFileName;
+      if (name == L"." || name == L"..") continue;
+      const DWORD attributes = found.dwFileAttributes;
+      const bool directory = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+      entries->push_back({Utf8FromWide(name),
+                          directory && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0,
+                          !directory});
+    } while (::FindNextFileW(search, &found));
+    const DWORD error = ::GetLastError();
+    ::FindClose(search);
+    return error == ERROR_NO_MORE_FILES ? 0 : kWindowsErrorBase + static_cast<int>(error);
+  }
+
+  // Through the wide functions and SystemPath, so that folders past MAX_PATH
+  // are made too; each missing one above first.
+  int CreateFolders(const std::string& folder) override {
+    std::string path = folder;
+    while (path.size() > 1 && kPathSeparators.find(path.back()) != std::string_view::npos)
+      path.pop_back();
+    if (path.empty() || IsFolder(path)) return 0;
+    const std::wstring wide = SystemPath(path);  // freed only after GetLastError
+    if (::CreateDirectoryW(wide.c_str(), nullptr)) return 0;
+    int err = LastError();
+    const size_t name_start = FileNameStart(path);
+    if (err == kWindowsErrorBase + ERROR_PATH_NOT_FOUND && name_start > 0) {
+      if (int above = CreateFolders(path.substr(0, name_start))) return above;
+      err = ::CreateDirectoryW(wide.c_str(), nullptr) ? 0 : LastError();
+    }
+    // Made meanwhile by another run of ours.
+    return err == kWindowsErrorBase + ERROR_ALREADY_EXISTS && IsFolder(path) ? 0 : err;
+  }
+
+  int CopyModificationTime(const std::string& from, const std::string& to) override {
+    // Wide paths freed only after GetLastError.
+    const std::wstring wide_from = SystemPath(from), wide_to = SystemPath(to);
+    WIN32_FILE_ATTRIBUTE_DATA source;
+    if (!::GetFileAttributesExW(wide_from.c_str(), GetFileExInfoStandard, &source))
+      return LastError();
+    HANDLE handle = ::CreateFileW(wide_to.c_str(), FILE_WRITE_ATTRIBUTES,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return LastError();
+    int err = ::SetFileTime(handle, nullptr, nullptr, &source.ftLastWriteTime) ? 0 : LastError();
+    ::CloseHandle(handle);
+    return err;
+  }
+
+  // Windows' file systems all take names that differ only in case for one.
+  int IgnoresCase(const std::string&, bool* ignores) override {
+    *ignores = true;
+    return 0;
+  }
 };
 
 }  // namespace

@@ -22,6 +22,11 @@ size_t FileNameStart(std::string_view path);
 // only where the folder does not already end in one.
 std::string JoinPath(const std::string& folder, const std::string& name);
 
+// `path` spelt so that names that differ only in case, where a file system
+// takes them for one, compare equal: in upper case, on POSIX systems in
+// ASCII letters only, as the FAT of a recorder's card keeps them.
+std::string FoldCase(const std::string& path);
+
 // On Windows a std::filesystem::path made from a std::string reads it in
 // the C library's multibyte encoding (the ANSI code page, or narrower), in
 // which most of the world's names have no spelling; these read UTF-8.

@@ -57,6 +57,12 @@ std::wstring SystemPath(const std::string& path) {
   return wide;
 }
 
+std::string FoldCase(const std::string& path) {
+  std::wstring name = WideFromUtf8(path);
+  ::CharUpperBuffW(name.data(), static_cast<DWORD>(name.size()));
+  return Utf8FromWide(name);
+}
+
 std::filesystem::path PathFromUtf8(const std::string& text) {
   return std::filesystem::path(WideFromUtf8(text));
 }

@@ -2,10 +2,10 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <csignal>
 #include <cstdlib>
 
 #include "process_setup.h"
+#include "stop_signals.h"
 
 namespace ondavo {
 
@@ -16,8 +16,7 @@ void PrepareProcess() {
     int opened = ::open("/dev/null", O_RDWR | O_NOCTTY);
     if (opened != fd) std::_Exit(1);
   }
-  std::signal(SIGPIPE, SIG_IGN);
-  std::signal(SIGXFSZ, SIG_IGN);
+  KeepOnAfterFailedWrites();
 }
 
 }  // namespace ondavo

@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "process_setup.h"
+#include "stop_signals.h"
 
 namespace ondavo {
 
@@ -21,6 +22,7 @@ void PrepareProcess() {
       ::_close(opened);
     }
   }
+  KeepOnAfterFailedWrites();
   // Held until the program ends; Windows releases it then, however it ends.
   ::CreateMutexA(nullptr, FALSE, kRunningMutexName);
 }

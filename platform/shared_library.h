@@ -12,6 +12,8 @@ using LibraryHandle = void*;
 
 // The platform's file name of the codec library: "libVek.so" or "Vek.dll".
 extern const char kCodecLibraryName[];
+// Where the system's search finds it, for a help text: "found ...".
+extern const char kLibrarySearch[];
 
 // Returns null and the system's reason in `*error` when the library does not load.
 LibraryHandle LoadSharedLibrary(const std::string& name, std::string* error);

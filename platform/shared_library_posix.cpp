@@ -12,6 +12,8 @@ const char kCodecLibraryName[] = "libVek.dylib";
 #else
 const char kCodecLibraryName[] = "libVek.so";
 #endif
+const char kLibrarySearch[] =
+    "through LD_LIBRARY_PATH, the program's own lib/ondavo/ folder and the system";
 
 namespace {
 

@@ -8,6 +8,8 @@
 namespace ondavo {
 
 const char kCodecLibraryName[] = "Vek.dll";
+const char kLibrarySearch[] =
+    "in the program's own folder, then in the system's folders; never in the current folder";
 
 LibraryHandle LoadSharedLibrary(const std::string& name, std::string* error) {
   // The program's own folder, then the system's; never the current folder,

@@ -1,3 +1,4 @@
+#include <sys/prctl.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -63,6 +64,17 @@ void StopOnSignals(volatile std::sig_atomic_t* stop, volatile std::sig_atomic_t*
   g_stop = stop;
   g_from_terminal = from_terminal;
   Install(nullptr, OnStoppingSignal);
+}
+
+void StopWithParent(intptr_t parent) {
+  // Should the parent have ended before this line, no signal will come.
+  ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+  if (::getppid() != static_cast<pid_t>(parent)) ::_exit(0);
+}
+
+void KeepOnAfterFailedWrites() {
+  std::signal(SIGPIPE, SIG_IGN);
+  std::signal(SIGXFSZ, SIG_IGN);
 }
 
 void EndOnSignals() {

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <string>
+#include <thread>
 
 #include "stop_signals.h"
 #include "windows_text.h"
@@ -43,6 +44,17 @@ void StopOnSignals(volatile std::sig_atomic_t* stop, volatile std::sig_atomic_t*
   g_from_terminal = from_terminal;
   ::SetConsoleCtrlHandler(OnControlEvent, TRUE);
 }
+
+void StopWithParent(intptr_t parent) {
+  HANDLE process = reinterpret_cast<HANDLE>(parent);
+  if (::WaitForSingleObject(process, 0) != WAIT_TIMEOUT) ::ExitProcess(0);
+  std::thread([process] {
+    ::WaitForSingleObject(process, INFINITE);
+    if (g_stop != nullptr) *g_stop = SIGTERM;
+  }).detach();
+}
+
+void KeepOnAfterFailedWrites() {}
 
 void EndOnSignals() {
   ::SetConsoleCtrlHandler(OnControlEvent, TRUE);

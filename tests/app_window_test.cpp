@@ -159,6 +159,7 @@ TEST_F(WindowTest, ALongPathIsShownWholeAndOkRefusesIt) {
 // Events queued before a conversion starts are handled by its first pump,
 // that is while it runs.
 TEST_F(WindowTest, DuringAConversionASecondStartIsRefusedAndClosingWaits) {
+  const wxString kBusy = "A conversion is already running";
   g_strDvrFile = Silence("long.DVR", 2000);
   bool checked = false, open_at_finish = false;
   int result = 0;
@@ -178,8 +179,7 @@ TEST_F(WindowTest, DuringAConversionASecondStartIsRefusedAndClosingWaits) {
                           });
                           SendCommand(dialog_, wxEVT_BUTTON, kIdDecode);
                         }),
-      ExpectMessage(ondavo::kBusyMessage), ExpectMessage(ondavo::kBusyMessage),
-      ExpectMessage(ondavo::kBusyMessage), ExpectMessage(ondavo::kBusyMessage),
+      ExpectMessage(kBusy), ExpectMessage(kBusy), ExpectMessage(kBusy), ExpectMessage(kBusy),
       ExpectMessage(Finished(dir_ / "long.WAV"), [&] { open_at_finish = dialog_.IsModal(); }));
   EXPECT_TRUE(checked);
   EXPECT_TRUE(open_at_finish);

@@ -1,5 +1,6 @@
 // ondavo-cli as a user runs it: a real process, real files, the real codec
-// library found as the installed program finds it.
+// library found as the installed program finds it; and the failures of its
+// folders and file times, on files in memory that fail on demand.
 #include <signal.h>
 #ifndef _WIN32
 #include <fcntl.h>
@@ -13,6 +14,9 @@
 #include <filesystem>
 #include <thread>
 
+#include "batch.h"
+#include "fake_file_system.h"
+#include "recording_codec.h"
 #include "test_support.h"
 
 namespace ondavo {
@@ -197,6 +201,35 @@ TEST_F(CardTest, RecursesIntoFoldersSerialOrParallelAlike) {
 #endif
 }
 
+// What the run does with folders and file times fails alone, saying why.
+TEST(CliFaultTest, FolderAndTimeFailuresSayWhy) {
+  const std::string day1 = JoinPath("card", "day1"), out = JoinPath("out", "day1");
+  const std::pair<std::function<void(FakeFileSystem&)>, std::string> faults[] = {
+      {[](auto& f) { f.list_error = EACCES; }, "Can't search folder card (Permission denied)\n"},
+      {[](auto& f) { f.create_folders_error = EACCES; },
+       "Can't create folder " + out + " (Permission denied)\n"},
+      {[](auto& f) { f.time_error = EPERM; },
+       "Can't set the time of file " + JoinPath(out, "a.WAV") + " (Operation not permitted)\n"},
+  };
+  RecordingCodec codec;
+  for (const auto& [set_up, told] : faults) {
+    FakeFileSystem files;
+    files.AddInput(JoinPath(day1, "a.DVR"), DvrFile(8000, Frames(2, 0xE0)));
+    set_up(files);
+    JobListOptions listing;
+    BatchOptions batch;
+    listing.command = batch.command = &kDecode;
+    listing.file_system = batch.file_system = &files;
+    listing.recursive = batch.quiet = batch.keep_time = true;
+    listing.output_root = "out";
+    const JobList list = ListJobs({"card"}, listing);
+    std::string err;
+    for (const std::string& failure : list.failures) err += failure + "\n";
+    for (const Job& job : list.jobs) err += RunInWorker(job, batch).err;
+    EXPECT_EQ(err, told);
+  }
+}
+
 // Two inputs of one run never write one output: the first is converted, the
 // later one fails and names both.
 TEST_F(CardTest, InputsThatWouldShareAnOutputAreNotBothConverted) {
@@ -305,7 +338,8 @@ TEST(CliStopTest, ASignalStopsTheRunAndWritesNothing) {
 }
 
 // A full disk, here a file-size limit, fails the run and leaves the WAV of
-// an earlier run as it was; closed standard streams leave the WAV whole.
+// an earlier run as it was; closed standard streams leave the WAV whole; a
+// limit on open files fails a parallel run's files.
 TEST(CliStopTest, AFullDiskLeavesTheEarlierOutput) {
 #ifdef _WIN32
   GTEST_SKIP() << "Windows has no file-size limit (RLIMIT_FSIZE)";
@@ -332,6 +366,14 @@ TEST(CliStopTest, AFullDiskLeavesTheEarlierOutput) {
     EXPECT_EQ(RunProgram(shell).status, 0);
     EXPECT_EQ(ReadBytes(dir / "a.WAV"), earlier);
   }
+  // With no room for a worker's pipes, -j fails each file and says why.
+  ProgramResult no_worker = RunProgram(Program(
+      {"/bin/sh", "-c", "exec 3>&- 4>&- 5>&-; ulimit -n 4; exec \"$0\" decode -j 2 \"$1\" \"$2\"",
+       BinDir() + "/ondavo-cli", dir / "a.DVR", dir / "b.DVR"}));
+  EXPECT_EQ(no_worker.status, 1);
+  EXPECT_EQ(no_worker.err,
+            "Can't start a process to convert in (Too many open files)\n"
+            "0 converted, 0 skipped, 2 failed\n");
 }
 
 // The codec is looked for in LD_LIBRARY_PATH, the program's own lib folder

@@ -1,19 +1,14 @@
 // vek-codec: packs raw PCM into coded voice files and unpacks records, for
 // tests, samples and demos.
-#ifdef _WIN32
-#include <windows.h>
-// After windows.h, which it needs.
-#include <shellapi.h>
-#endif
-
 #include <cstdio>
 #include <exception>
-#include <filesystem>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "commands.h"
+#include "console.h"
 #include "process_setup.h"
 #include "stop_signals.h"
 
@@ -51,26 +46,6 @@ constexpr char kHelp[] =
     "\n"
     "Exit status: 0 on success, 1 if the work failed, 2 for a usage error.\n";
 
-// The arguments after the program's name; on Windows in UTF-8 from the wide
-// command line, as its argv is in the ANSI code page.
-std::vector<std::string> Arguments([[maybe_unused]] int argc, [[maybe_unused]] char** argv) {
-#ifdef _WIN32
-  int count = 0;
-  wchar_t** wide = ::CommandLineToArgvW(::GetCommandLineW(), &count);
-  if (wide == nullptr) throw std::runtime_error("cannot read the command line");
-  const std::vector<std::wstring> wide_args(wide + 1, wide + count);
-  ::LocalFree(wide);
-  std::vector<std::string> args;
-  for (const std::wstring& arg : wide_args) {
-    const std::u8string text = std::filesystem::path(arg).u8string();  // throws if not UTF-16
-    args.emplace_back(text.begin(), text.end());
-  }
-  return args;
-#else
-  return std::vector<std::string>(argv + 1, argv + argc);
-#endif
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -78,7 +53,10 @@ int main(int argc, char** argv) {
   // A signal that ends the program removes the output it was writing.
   ondavo::EndOnSignals();
   try {
-    const std::vector<std::string> args = Arguments(argc, argv);
+    std::optional<std::vector<std::string>> program_args = ondavo::ProgramArguments(argc, argv);
+    if (!program_args || program_args->empty())
+      throw std::runtime_error("cannot read the command line");
+    const std::vector<std::string> args(program_args->begin() + 1, program_args->end());
     for (const std::string& arg : args) {
       if (arg != "--help" && arg != "-h") continue;
       std::fputs(kUsage, stdout);

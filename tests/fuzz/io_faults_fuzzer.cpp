@@ -7,7 +7,9 @@
 //         closing the input, removing the unfinished output
 //   1-3   bytes the disk takes, little-endian; FFFFFF for no limit
 //   4-5   input offset whose read fails, little-endian; FFFF for none
-//   6, 7  which errno the write, and the other failures, give
+//   6, 7  bits 0-1: which errno the write, and the other failures, give;
+//         6 bit 2: at a power cut, the renames roll back;
+//         7 bits 2-7: n > 0 cuts the power after n - 1 writes, syncs and renames
 //
 // A run finishes exactly when the input is one the command takes and none of
 // the failures it meets is set; it is told once, as a finish or a failure,
@@ -17,7 +19,9 @@
 // stating them, or the records the codec gives each block, on the disk
 // before it replaces an earlier output. A failed one leaves the earlier
 // output as it was, or none, and no unfinished file unless its removal
-// failed.
+// failed. After a power cut, during the run or after it, the output is the
+// earlier file, the new one whole, or, where there was none, one that -n
+// takes for unfinished.
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
@@ -96,6 +100,8 @@ void CheckRun(const uint8_t* plan, const uint8_t* file, size_t size) {
   files.rename_error = fails(32);
   files.input_close_error = fails(64);
   files.remove_error = fails(128);
+  const int power_cut = plan[7] >> 2;
+  if (power_cut > 0) files.power_cut_after = power_cut - 1;
 
   const std::string input = encode ? "f.pcm" : "f.DVR", output = encode ? "f.DVR" : "f.WAV";
   const std::vector<uint8_t> old = {'o', 'l', 'd'};
@@ -120,6 +126,35 @@ void CheckRun(const uint8_t* plan, const uint8_t* file, size_t size) {
                          files.read_error_at <= size || files.disk_space < length ||
                          (!encode && files.write_at_error);
 
+  // The new output, whole: the bytes the run is to write, under a header
+  // that states them.
+  auto whole = [&](const testing::FakeOutput& out) {
+    if (out.size != length || out.head.size() != length ||
+        !std::equal(body.begin(), body.end(), out.head.end() - body.size())) {
+      return false;
+    }
+    if (encode) return true;
+    const uint32_t rate = file[8] | file[9] << 8;  // 16-bit mono PCM at the recording's rate
+    return std::equal(out.head.begin(), out.head.begin() + 4, "RIFF") &&
+           std::equal(out.head.begin() + 8, out.head.begin() + 24, "WAVEfmt \x10\0\0\0\1\0\1\0") &&
+           std::equal(out.head.begin() + 32, out.head.begin() + 40, "\2\0\x10\0data") &&
+           Le32(out.head, 4) == length - 8 && Le32(out.head, 40) == length - 44 &&
+           Le32(out.head, 24) == rate && Le32(out.head, 28) == 2 * rate;
+  };
+  if (power_cut > 0) {
+    files.PowerCut(plan[6] & 4);
+    if (!files.has_output(output)) {
+      FUZZ_CHECK(!earlier);
+      return;
+    }
+    const testing::FakeOutput& out = files.output(output);
+    std::unique_ptr<InputFile> left;
+    FUZZ_CHECK(files.OpenInput(output, &left) == 0);
+    FUZZ_CHECK((earlier && out.head == old) || (!must_fail && whole(out)) ||
+               (!earlier && (encode ? kEncode : kDecode).skip_message(*left, out.size) == nullptr));
+    return;
+  }
+
   const size_t warnings = std::count_if(host.messages.begin(), host.messages.end(),
                                         [](auto& m) { return m.kind == MessageKind::kWarning; });
   FUZZ_CHECK(warnings <= (cut ? 1u : 0u) && (must_fail || warnings == (cut ? 1u : 0u)));
@@ -135,19 +170,7 @@ void CheckRun(const uint8_t* plan, const uint8_t* file, size_t size) {
   }
   FUZZ_CHECK(files.temporary_files() == 0);
   const testing::FakeOutput& out = files.output(output);
-  FUZZ_CHECK(out.closed && out.size == length && out.head.size() == length);
-  FUZZ_CHECK(out.synced || !earlier);  // a power cut must not empty the earlier output
-  FUZZ_CHECK(std::equal(body.begin(), body.end(), out.head.end() - body.size()));
-  if (!encode) {
-    // 16-bit mono PCM at the recording's rate.
-    const uint32_t rate = file[8] | file[9] << 8;
-    FUZZ_CHECK(std::equal(out.head.begin(), out.head.begin() + 4, "RIFF"));
-    FUZZ_CHECK(
-        std::equal(out.head.begin() + 8, out.head.begin() + 24, "WAVEfmt \x10\0\0\0\1\0\1\0"));
-    FUZZ_CHECK(std::equal(out.head.begin() + 32, out.head.begin() + 40, "\2\0\x10\0data"));
-    FUZZ_CHECK(Le32(out.head, 4) == length - 8 && Le32(out.head, 40) == length - 44);
-    FUZZ_CHECK(Le32(out.head, 24) == rate && Le32(out.head, 28) == 2 * rate);
-  }
+  FUZZ_CHECK(out.closed && whole(out));
   FUZZ_CHECK(host.pumps == static_cast<int64_t>(encode ? body.size() / 9 : body.size() / 320));
   FUZZ_CHECK(!host.positions.empty() && host.positions.back() == 100);
   FUZZ_CHECK(std::is_sorted(host.positions.begin(), host.positions.end()));
