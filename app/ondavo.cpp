@@ -1,6 +1,8 @@
 #include "ondavo.h"
 
+#include <wx/config.h>
 #include <wx/filename.h>
+#include <wx/stdpaths.h>
 
 #ifdef __WXMSW__
 #include <windows.h>
@@ -48,6 +50,14 @@ COndavoApp::COndavoApp() {
   ondavo::PrepareProcess();
   SetAppName("ondavo");
   SetAppDisplayName("Ondavo");
+  // The window's setting: ~/.config/ondavo/ondavo.conf (XDG_CONFIG_HOME), or
+  // HKEY_CURRENT_USER\Software\Ondavo on Windows.
+  wxStandardPaths::Get().SetFileLayout(wxStandardPaths::FileLayout_XDG);
+#ifdef __WXMSW__
+  wxConfigBase::Set(new wxConfig("Ondavo", "", "", "", wxCONFIG_USE_LOCAL_FILE));
+#else
+  wxConfigBase::Set(new wxConfig("ondavo", "", "", "", wxCONFIG_USE_LOCAL_FILE | wxCONFIG_USE_SUBDIR));
+#endif
 }
 
 bool COndavoApp::StartUp(const wxArrayString& files) {

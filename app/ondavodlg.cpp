@@ -1,6 +1,7 @@
 #include "ondavodlg.h"
 
 #include <wx/app.h>
+#include <wx/config.h>
 #include <wx/msgdlg.h>
 #include <wx/textctrl.h>
 #include <wx/xrc/xmlres.h>
@@ -11,6 +12,7 @@
 #include "codec_binding.h"
 #include "command.h"
 #include "drop_target.h"
+#include "encoded_audio_writer.h"
 #include "file_chooser.h"
 #include "minimized_icon.h"
 #include "output_claims.h"
@@ -44,12 +46,17 @@ wxBEGIN_EVENT_TABLE(COndavoDlg, wxDialog)
   EVT_BUTTON(kIdDecode, COndavoDlg::Command<&COndavoDlg::DecodeCommand>)
   EVT_MENU(kIdEncodePcmFile, COndavoDlg::Command<&COndavoDlg::EncodePcmFile>)
   EVT_CONTEXT_MENU(COndavoDlg::ContextMenuEvent)
+  EVT_MENU_RANGE(kIdSaveAsWav, kIdSaveAsLast, COndavoDlg::SaveAsEvent)
   EVT_INIT_DIALOG(COndavoDlg::InitDialogEvent)
 wxEND_EVENT_TABLE();
 // clang-format on
 
 COndavoDlg::COndavoDlg(wxWindow* parent) {
   LoadOndavoResources();
+  // A choice this build cannot write, or none, is WAV.
+  const auto chosen = ondavo::FormatNamed(
+      wxConfigBase::Get()->Read(kSaveAsKey, "wav").utf8_string());
+  if (chosen && ondavo::FormatAvailable(*chosen)) m_saveAs = *chosen;
   wxXmlResource::Get()->LoadDialog(this, parent, "102");
   SetAffirmativeId(kIdOk);
   SetEscapeId(kIdCancel);
@@ -151,7 +158,7 @@ void COndavoDlg::ShowMessage(const wxString& text) {
 }
 
 int COndavoDlg::DecodeCommand() {
-  return RunConversion(ondavo::kDecode, g_strDvrFile, g_pDecodeProgress, {},
+  return RunConversion(ondavo::DecodeCommandFor(m_saveAs), g_strDvrFile, g_pDecodeProgress, {},
                        &COndavoDlg::TakeQueuedDvrFile);
 }
 
@@ -299,6 +306,14 @@ void COndavoDlg::SendCommand(int id) {
 std::unique_ptr<wxMenu> COndavoDlg::CreateContextMenu() const {
   auto menu = std::make_unique<wxMenu>();
   menu->Append(kIdEncodePcmFile, kEncodeItemText)->Enable(!m_bConverting);
+  auto save_as = std::make_unique<wxMenu>();
+  const char* const names[] = {"&WAV", "&FLAC", "Ogg &Opus", "&MP3"};
+  for (int id = kIdSaveAsWav; id <= kIdSaveAsLast; ++id) {
+    const auto format = static_cast<ondavo::AudioFormat>(id - kIdSaveAsWav);
+    if (!ondavo::FormatAvailable(format)) continue;
+    save_as->AppendRadioItem(id, names[id - kIdSaveAsWav])->Check(format == m_saveAs);
+  }
+  menu->AppendSubMenu(save_as.release(), "Save &as")->Enable(!m_bConverting);
   menu->AppendSeparator();
   menu->Append(kIdAbout, wxString(kAboutItemText) + "\tF1");
   return menu;
@@ -312,6 +327,13 @@ void COndavoDlg::ContextMenuEvent(wxContextMenuEvent& event) {
   }
   std::unique_ptr<wxMenu> menu = CreateContextMenu();
   PopupMenu(menu.get());
+}
+
+void COndavoDlg::SaveAsEvent(wxCommandEvent& event) {
+  m_saveAs = static_cast<ondavo::AudioFormat>(event.GetId() - kIdSaveAsWav);
+  wxConfigBase* config = wxConfigBase::Get();
+  config->Write(kSaveAsKey, wxString(std::string(ondavo::FormatName(m_saveAs))));
+  config->Flush();
 }
 
 void COndavoDlg::SystemCommand(uint32_t id, intptr_t lParam) {

@@ -20,6 +20,7 @@
 #include <optional>
 #include <vector>
 
+#include "audio_format.h"
 #include "conversion.h"
 #include "message_pump.h"
 
@@ -41,6 +42,12 @@ inline constexpr char kAboutItemText[] = "&About Ondavo...";
 // The context menu's way to the encode commands, which have no control.
 inline constexpr int kIdEncodePcmFile = 1101;
 inline constexpr char kEncodeItemText[] = "&Encode PCM File...";
+// The context menu's "Save as" choices, in AudioFormat's order: what Decode
+// writes. The window's one setting, kept between runs in the user's
+// configuration (wxConfigBase::Get()) under kSaveAsKey.
+inline constexpr int kIdSaveAsWav = 1110;
+inline constexpr int kIdSaveAsLast = 1113;
+inline constexpr char kSaveAsKey[] = "SaveAs";
 
 inline constexpr char kDvrFileFilter[] = "DVR File (*.DVR)|*.DVR";
 inline constexpr char kPcmFileFilter[] = "PCM File (*.pcm)|*.pcm";
@@ -88,6 +95,7 @@ class COndavoDlg : public wxDialog {
   // The context menu's items, enabled for the window's state.
   std::unique_ptr<wxMenu> CreateContextMenu() const;
   bool IsConverting() const { return m_bConverting; }
+  ondavo::AudioFormat SaveAs() const { return m_saveAs; }
   const wxString& DvrPath() const { return m_strDvrPath; }
   // The files Decode converts after g_strDvrFile, in order.
   const std::deque<wxString>& QueuedDvrFiles() const { return m_dvrQueue; }
@@ -117,6 +125,7 @@ class COndavoDlg : public wxDialog {
     SystemCommand(event.GetId(), 0);
   }
   void ContextMenuEvent(wxContextMenuEvent& event);
+  void SaveAsEvent(wxCommandEvent& event);
 
   int RunConversion(const ondavo::Command& command, const wxString& path, wxGauge* progress,
                     const ondavo::ConversionOptions& options, NextInput next = nullptr);
@@ -144,6 +153,7 @@ class COndavoDlg : public wxDialog {
 
   MessagePump m_pump;
   bool m_bConverting = false;
+  ondavo::AudioFormat m_saveAs = ondavo::AudioFormat::kWav;
   // How the dialog was ended while a conversion ran.
   std::optional<int> m_deferredEnd;
 
