@@ -11,6 +11,7 @@
 
 #include "codec_binding.h"
 #include "command.h"
+#include "decode_command.h"
 #include "drop_target.h"
 #include "encoded_audio_writer.h"
 #include "file_chooser.h"

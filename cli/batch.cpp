@@ -56,6 +56,7 @@ MessageKind RunOne(const Job& job, const BatchOptions& options, std::FILE* out, 
   conversion.output_folder = OutputFolder(job);
   conversion.existing_output = options.existing_output;
   conversion.stop_request = options.stop_request;
+  conversion.bitrate_kbit = options.bitrate_kbit;
   options.command->run(host, conversion);
   MessageKind outcome = host.outcome().value_or(MessageKind::kFailed);
 

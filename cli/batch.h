@@ -33,6 +33,7 @@ struct BatchOptions {
   std::optional<ExistingOutput> existing_output;  // unset: the command's own rule
   bool keep_time = false;
   int jobs = 1;
+  int bitrate_kbit = 0;  // the size of Opus and MP3 outputs; 0 for the default
   FileSystem* file_system = DefaultFileSystem();
   // Turns non-zero on Ctrl-C: the running conversions stop, writing
   // nothing, and no new one starts.

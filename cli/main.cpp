@@ -17,6 +17,7 @@
 #include "options.h"
 #include "process_setup.h"
 #include "stop_signals.h"
+#include "terminal_host.h"
 
 namespace {
 
@@ -30,6 +31,7 @@ ondavo::BatchOptions BatchOptionsFor(const ondavo::Invocation& invocation) {
   options.existing_output = invocation.existing_output;
   options.keep_time = invocation.keep_time;
   options.jobs = invocation.jobs;
+  options.bitrate_kbit = invocation.bitrate_kbit;
   options.stop_request = &g_stop_request;
   options.stop_from_terminal = &g_stop_from_terminal;
   return options;
@@ -62,6 +64,29 @@ ondavo::Tally Run(const ondavo::Invocation& invocation, const ondavo::BatchOptio
   return tally;
 }
 
+// -c: the one input's output to standard output, and every word on
+// standard error, so that nothing but the audio reaches the pipe.
+int RunToStandardOutput(const ondavo::Invocation& invocation) {
+  ondavo::TerminalHost host(invocation.paths.front(),
+                            !invocation.quiet && ondavo::IsTerminal(stderr), invocation.quiet,
+                            stderr, stderr);
+  ondavo::ConversionOptions options;
+  options.frame_counts = nullptr;  // the progress tells as much on a terminal
+  options.to_standard_output = true;
+  options.bitrate_kbit = invocation.bitrate_kbit;
+  options.stop_request = &g_stop_request;
+  invocation.command->run(host, options);
+  if (g_stop_request) return ondavo::kExitSignalled + g_stop_request;
+  switch (host.outcome().value_or(ondavo::MessageKind::kFailed)) {
+    case ondavo::MessageKind::kFinished:
+      return ondavo::kExitFinished;
+    case ondavo::MessageKind::kRefused:
+      return ondavo::kExitUsage;
+    default:
+      return ondavo::kExitFailed;
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -72,6 +97,7 @@ int main(int argc, char** argv) {
   if (std::optional<int> status = ondavo::ReadCommandLine(argc, argv, &invocation)) return *status;
 
   ondavo::BindCodecLibrary();
+  if (invocation.to_standard_output) return RunToStandardOutput(invocation);
   ondavo::BatchOptions options = BatchOptionsFor(invocation);
   if (invocation.worker != 0) {
     options.frame_counts = invocation.worker_counts;

@@ -1,10 +1,14 @@
 #include "options.h"
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <charconv>
 #include <cstdio>
 
 #include "codec_binding.h"
+#include "decode_command.h"
+#include "encoded_audio_writer.h"
+#include "process_setup.h"
 #include "console.h"
 #include "ondavo_version.h"
 #include "path.h"
@@ -15,10 +19,12 @@ namespace {
 
 // The options as given, before they are checked.
 struct Settings {
-  Invocation* invocation;
+  Invocation* invocation = nullptr;
   bool no_clobber = false;
   bool force = false;
   std::string jobs = "1";
+  std::string format = "wav";
+  std::string bitrate;
 };
 
 constexpr int kMostJobs = 256;
@@ -58,6 +64,17 @@ CLI::App* AddCommand(CLI::App& app, const Command& value, const char* about, con
   return command;
 }
 
+// What --format takes in this build, and what each gives.
+std::string FormatHelp() {
+  std::string help = "What to write: wav (the default), ";
+  if (!FormatAvailable(AudioFormat::kFlac)) return help + "the only format of this build";
+  return help +
+         "flac (lossless, at the recording's rate), opus (Ogg Opus, at 8, 12, 16, 24 or 48 kHz) "
+         "or mp3 (at the MPEG rates); opus and mp3 are resampled to the nearest rate they take. "
+         "The outputs are named FILE.flac, FILE.opus and FILE.mp3, and carry the recording's "
+         "name and time";
+}
+
 // The program's options and help texts.
 void DefineOptions(CLI::App& app, Settings* settings) {
   app.name("ondavo-cli");
@@ -70,7 +87,18 @@ void DefineOptions(CLI::App& app, Settings* settings) {
   app.set_version_flag("--version", "ondavo-cli " ONDAVO_VERSION);
   app.require_subcommand(1);
   CLI::App* decode = AddCommand(app, kDecode, "Decode each FILE.DVR into FILE.WAV",
-                                "Coded voice files (.DVR), or folders with -r", settings);
+                                "Coded voice files (.DVR), or folders with -r; - for standard "
+                                "input, with -c",
+                                settings);
+  decode->add_option("--format", settings->format, FormatHelp())->type_name("FORMAT");
+  decode
+      ->add_option("--bitrate", settings->bitrate,
+                   "The size of opus and mp3 outputs in kbit/s, the nearest the encoder can do "
+                   "(opus about 16, mp3 about 21 for speech when not given)")
+      ->type_name("KBIT");
+  decode->add_flag("-c,--stdout", settings->invocation->to_standard_output,
+                   "Write the one output to standard output; every message goes to standard "
+                   "error");
   decode->footer(
       "Each rec/a.DVR gives rec/a.WAV beside it (or in the -o folder): the file name is cut at "
       "its first dot and WAV put in its place, so rec/a.b.DVR also gives rec/a.WAV. An "
@@ -92,11 +120,62 @@ void DefineOptions(CLI::App& app, Settings* settings) {
       std::string(kCodecLibraryName) + ") is found " + kLibrarySearch + ".");
 }
 
+// Refuses with a message, "ondavo-cli: " and `text`; the usage status.
+int Refuse(const std::string& text) {
+  std::fprintf(stderr, "ondavo-cli: %s\n", text.c_str());
+  return kExitUsage;
+}
+
+// --format, --bitrate, -c and - : the decode's output and where it goes.
+std::optional<int> CheckDecodeOptions(const Settings& settings) {
+  Invocation& invocation = *settings.invocation;
+  if (invocation.command != &kDecode) return std::nullopt;
+  const std::optional<AudioFormat> format = FormatNamed(settings.format);
+  if (!format || !FormatAvailable(*format)) {
+    std::string names = "wav";
+    if (FormatAvailable(AudioFormat::kFlac)) names = "wav, flac, opus or mp3";
+    return Refuse("--format takes " + names + ", not '" + settings.format + "'");
+  }
+  invocation.format = *format;
+  invocation.command = &DecodeCommandFor(*format);
+  if (!settings.bitrate.empty()) {
+    if (*format != AudioFormat::kOpus && *format != AudioFormat::kMp3)
+      return Refuse("--bitrate sets the size of opus and mp3 files only");
+    int kbit = 0;
+    const char* end = settings.bitrate.data() + settings.bitrate.size();
+    auto [stop, error] = std::from_chars(settings.bitrate.data(), end, kbit);
+    if (error != std::errc() || stop != end || kbit < 6 || kbit > 320)
+      return Refuse("--bitrate takes a whole number of kbit/s from 6 to 320, not '" +
+                    settings.bitrate + "'");
+    invocation.bitrate_kbit = kbit;
+  }
+  const bool reads_standard_input =
+      std::find(invocation.paths.begin(), invocation.paths.end(), "-") != invocation.paths.end();
+  if (!invocation.to_standard_output) {
+    if (reads_standard_input)
+      return Refuse("- reads a recording from standard input; it needs -c");
+    return std::nullopt;
+  }
+  if (invocation.paths.size() != 1) return Refuse("-c takes one input");
+  const std::pair<bool, const char*> conflicts[] = {
+      {invocation.recursive, "-r"},     {!invocation.output_root.empty(), "-o"},
+      {settings.no_clobber, "-n"},      {settings.jobs != "1", "-j"},
+      {invocation.keep_time, "--keep-time"}};
+  for (const auto& [given, name] : conflicts)
+    if (given) return Refuse(std::string("-c does not go with ") + name);
+  if (StandardOutputWasClosed())
+    return Refuse("-c writes to standard output, which is closed");
+  if (IsTerminal(stdout))
+    return Refuse("-c does not write audio to a terminal; send it to a file or a pipe");
+  return std::nullopt;
+}
+
 }  // namespace
 
 std::optional<int> ReadCommandLine(int argc, char** argv, Invocation* invocation) {
   CLI::App app;
-  Settings settings{invocation};
+  Settings settings;
+  settings.invocation = invocation;
   DefineOptions(app, &settings);
   std::vector<std::string> args = ProgramArguments(argc, argv).value_or(std::vector<std::string>());
   if (args.empty()) {
@@ -128,6 +207,7 @@ std::optional<int> ReadCommandLine(int argc, char** argv, Invocation* invocation
     std::fprintf(stderr, "ondavo-cli: --force and --no-clobber contradict each other\n");
     return kExitUsage;
   }
+  if (std::optional<int> status = CheckDecodeOptions(settings)) return status;
   if (settings.no_clobber) invocation->existing_output = ExistingOutput::kSkip;
   if (settings.force) invocation->existing_output = ExistingOutput::kReplace;
   return std::nullopt;

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "audio_format.h"
 #include "command.h"
 
 namespace ondavo {
@@ -25,6 +26,9 @@ struct Invocation {
   int jobs = 1;
   intptr_t worker = 0;  // the run's process, to a worker started again
   bool worker_counts = false;
+  AudioFormat format = AudioFormat::kWav;  // decode's output
+  int bitrate_kbit = 0;                    // Opus and MP3; 0 for their defaults
+  bool to_standard_output = false;         // -c: the one output to standard output
 };
 
 // Reads the command line into `invocation`. The exit status when the program

@@ -1,5 +1,8 @@
 #include "conversion.h"
 
+#include "memory_input.h"
+#include "standard_streams.h"
+
 namespace ondavo {
 
 namespace {
@@ -40,11 +43,20 @@ bool Conversion::Open() {
 
   FileSystem& files = *options_.file_system;
   input_path_ = host_.ChosenPath();
-  if (!command_.Accepts(input_path_)) {
+  const bool piped = options_.to_standard_output;
+  if (piped && input_path_ == kStandardInputPath) {
+    // A pipe can be read once; the recording is kept for a second reading.
+    auto bytes = std::make_shared<std::string>();
+    if (int err = ReadStandardInput(bytes.get())) {
+      Fail(IoFailureMessage("read", input_path_, err));
+      return false;
+    }
+    standard_input_ = std::move(bytes);
+    input_ = std::make_unique<MemoryInput>(standard_input_);
+  } else if (!command_.Accepts(input_path_)) {
     Tell(command_.RefusalFor(input_path_), MessageKind::kRefused, 0);
     return false;
-  }
-  if (int err = files.OpenInput(input_path_, &input_)) {
+  } else if (int err = files.OpenInput(input_path_, &input_)) {
     Fail(CantOpenMessage(input_path_, err));
     return false;
   }
@@ -57,6 +69,10 @@ bool Conversion::Open() {
     return false;
   }
   progress_.emplace(host_, input_size_);
+  if (piped) {
+    output_path_ = kStandardOutputName;
+    return CheckCodec();
+  }
   output_path_ = command_.OutputPathFor(input_path_, options_.output_folder);
   if (output_path_ == input_path_ || files.SameFile(input_path_, output_path_)) {
     Fail("Can't write file " + output_path_ + " over the input file");
@@ -94,12 +110,24 @@ bool Conversion::Open() {
         break;
     }
   }
+  return CheckCodec();
+}
+
+bool Conversion::CheckCodec() {
   std::string missing = MissingCodecEntryPoint(command_.codec_use);
   if (!missing.empty()) {
     Fail(missing);
     return false;
   }
   return true;
+}
+
+int Conversion::ReopenInput(std::unique_ptr<InputFile>* file) {
+  if (standard_input_) {
+    *file = std::make_unique<MemoryInput>(standard_input_);
+    return 0;
+  }
+  return options_.file_system->OpenInput(input_path_, file);
 }
 
 const char* Conversion::SkipMessage() {
@@ -112,6 +140,10 @@ const char* Conversion::SkipMessage() {
 }
 
 bool Conversion::CreateOutput() {
+  if (options_.to_standard_output) {
+    stream_output_ = StandardOutputFile();
+    return true;
+  }
   FileSystem& files = *options_.file_system;
   for (const std::string& stale : files.RemoveStaleTemporaries(output_path_))
     host_.ShowMessage(FormatMessage(kStaleRemovedWarning, stale), MessageKind::kWarning);
@@ -125,6 +157,9 @@ bool Conversion::CreateOutput() {
 std::string Conversion::Abandon() {
   if (input_) input_->Close();
   input_.reset();
+  // What reached a pipe cannot be taken back: its reader sees the stream
+  // cut short, and the failure in the exit status.
+  stream_output_.reset();
   const std::string temporary = output_.temporary_path();
   if (temporary.empty()) return {};
   std::string told = FormatMessage(kNothingWrittenMessage, output_path_);
@@ -155,7 +190,7 @@ bool Conversion::Commit() {
     Fail(IoFailureMessage("read", input_path_, err));
     return false;
   }
-  err = output_.Commit();
+  err = stream_output_ ? 0 : output_.Commit();
   if (err != 0) {
     Fail(IoFailureMessage("write", output_path_, err));
     return false;

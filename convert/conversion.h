@@ -21,6 +21,10 @@
 
 namespace ondavo {
 
+// How standard input is named as an input, and standard output in messages.
+inline constexpr char kStandardInputPath[] = "-";
+inline constexpr char kStandardOutputName[] = "standard output";
+
 class Conversion {
  public:
   Conversion(ConversionHost& host, const ConversionOptions& options, const Command& command);
@@ -52,16 +56,24 @@ class Conversion {
   // output is put in its place all the same, and `text` shown as a failure.
   int FinishShort(const std::string& text);
 
+  // The input anew from its start, for a second reading.
+  int ReopenInput(std::unique_ptr<InputFile>* file);
+  // The input's modification time, in seconds since 1970; false when it has
+  // none (standard input).
+  bool InputTime(int64_t* seconds) { return input_->ModificationTime(seconds) == 0; }
+
   // "%d\n" after the loop, on the frame count stream.
   void PrintFinalCount(int64_t frames) const;
 
   const std::string& input_path() const { return input_path_; }
   const std::string& output_path() const { return output_path_; }
   InputFile* input() { return input_.get(); }
-  OutputFile* output() { return output_.file(); }
+  OutputFile* output() { return stream_output_ ? stream_output_.get() : output_.file(); }
   int result() const { return result_; }
 
  private:
+  // Whether the codec has what the command needs; false after a message.
+  bool CheckCodec();
   // For kSkip: the message that skips the run, or null to replace the file.
   const char* SkipMessage();
   // Closes both files and puts the output in place; false after a failure
@@ -82,8 +94,10 @@ class Conversion {
   bool replaces_file_ = false;  // an earlier output is at output_path_
   uint64_t input_size_ = 0;
   std::unique_ptr<InputFile> input_;
+  std::shared_ptr<const std::string> standard_input_;  // "-", read whole
   std::optional<ProgressTracker> progress_;
   WholeFile output_;
+  std::unique_ptr<OutputFile> stream_output_;  // standard output, for to_standard_output
   int result_ = 0;
 };
 

@@ -36,6 +36,11 @@ struct ConversionOptions {
   // When set and it turns non-zero, the run stops after the current frame
   // and writes nothing. Set from a signal handler, hence the type.
   const volatile std::sig_atomic_t* stop_request = nullptr;
+  // The output goes to standard output, as it is made, instead of a file;
+  // an input path of "-" is read from standard input.
+  bool to_standard_output = false;
+  // The size of a lossy output (Ogg Opus, MP3) in kbit/s; 0 for the default.
+  int bitrate_kbit = 0;
 };
 
 }  // namespace ondavo

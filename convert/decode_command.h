@@ -3,6 +3,7 @@
 #ifndef ONDAVO_CONVERT_DECODE_COMMAND_H_
 #define ONDAVO_CONVERT_DECODE_COMMAND_H_
 
+#include "audio_format.h"
 #include "conversion.h"
 #include "wav_header.h"
 
@@ -17,6 +18,12 @@ inline constexpr int64_t kMaxWavFrames =
 // 0 after a finished decode or when no .DVR path was chosen, -1 otherwise.
 // Every outcome is told through host.ShowMessage.
 int DecodeCommand(ConversionHost& host, const ConversionOptions& options = {});
+
+// The same decode into `format`: a WAV, or FLAC, Ogg Opus or MP3 written by
+// libsndfile and named with their own extensions.
+int DecodeTo(ConversionHost& host, const ConversionOptions& options, AudioFormat format);
+// The decode command that writes `format` (kDecode for WAV).
+const Command& DecodeCommandFor(AudioFormat format);
 
 }  // namespace ondavo
 

@@ -53,6 +53,14 @@ void WavWriter::Begin(uint32_t sample_rate) {
   writer_.Write(&g_WavHeader, sizeof g_WavHeader);
 }
 
+void WavWriter::BeginKnownLength(uint32_t sample_rate, uint64_t samples) {
+  InitWavHeader();
+  SetWavSampleRate(sample_rate);
+  SetWavSizes(static_cast<uint32_t>(kWavHeaderSize + samples * 2));
+  sizes_known_ = true;
+  writer_.Write(&g_WavHeader, sizeof g_WavHeader);
+}
+
 int WavWriter::Append(short* samples, size_t count) {
   if constexpr (std::endian::native == std::endian::big) {
     for (size_t i = 0; i < count; ++i) {
@@ -66,6 +74,7 @@ int WavWriter::Append(short* samples, size_t count) {
 int WavWriter::Finish(const char** failed) {
   *failed = "write";
   if (int err = writer_.Flush()) return err;
+  if (sizes_known_) return 0;
   SetWavSizes(static_cast<uint32_t>(writer_.on_disk()));
   *failed = "update the header of";
   return file_->WriteAt(0, &g_WavHeader, sizeof g_WavHeader);

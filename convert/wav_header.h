@@ -46,6 +46,9 @@ class WavWriter {
 
   // The header, with the sample rate in hertz.
   void Begin(uint32_t sample_rate);
+  // The header with its true sizes, for a file that cannot be patched (a
+  // pipe): the samples to come are known before they are written.
+  void BeginKnownLength(uint32_t sample_rate, uint64_t samples);
   // Samples, turned little-endian in place. 0 or the error of a failed write.
   int Append(short* samples, size_t count);
   // Writes out the rest and the sizes. 0, or the error and in `*failed`
@@ -55,6 +58,7 @@ class WavWriter {
  private:
   BufferedWriter writer_;
   OutputFile* file_;
+  bool sizes_known_ = false;
 };
 
 }  // namespace ondavo

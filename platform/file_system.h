@@ -12,6 +12,7 @@
 #ifndef ONDAVO_PLATFORM_FILE_SYSTEM_H_
 #define ONDAVO_PLATFORM_FILE_SYSTEM_H_
 
+#include <cerrno>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -43,6 +44,11 @@ class InputFile {
   virtual int Read(void* data, size_t size, size_t* read) = 0;
   // The file's length in bytes, without moving the read position.
   virtual int Size(uint64_t* size) = 0;
+  // When the file was last written, in seconds since 1970-01-01 UTC.
+  virtual int ModificationTime(int64_t* seconds) {
+    (void)seconds;
+    return ENOTSUP;  // a file of no time: one read from a pipe
+  }
   virtual int Close() = 0;
 };
 

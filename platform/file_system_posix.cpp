@@ -63,6 +63,13 @@ class PosixInputFile final : public InputFile {
     return 0;
   }
 
+  int ModificationTime(int64_t* seconds) override {
+    struct stat st;
+    if (::fstat(fd_, &st) != 0) return errno;
+    *seconds = st.st_mtime;
+    return 0;
+  }
+
   int Close() override { return CloseOnce(&fd_); }
 
  private:

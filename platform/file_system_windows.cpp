@@ -89,6 +89,15 @@ class WinInputFile final : public InputFile {
     return 0;
   }
 
+  int ModificationTime(int64_t* seconds) override {
+    FILETIME written;
+    if (!::GetFileTime(handle_, nullptr, nullptr, &written)) return LastError();
+    // 100-nanosecond steps since 1601-01-01, 11644473600 s before 1970.
+    const uint64_t steps = uint64_t{written.dwHighDateTime} << 32 | written.dwLowDateTime;
+    *seconds = static_cast<int64_t>(steps / 10000000) - 11644473600;
+    return 0;
+  }
+
   int Close() override { return CloseOnce(&handle_); }
 
  private:

@@ -19,6 +19,10 @@ namespace ondavo {
 // Ends the program with status 1 when a closed stream cannot be opened.
 void PrepareProcess();
 
+// Whether the program was started with standard output closed (and
+// PrepareProcess put the null device in its place).
+bool StandardOutputWasClosed();
+
 // Every Ondavo program holds it while it runs (Windows only); the installer
 // looks for it by this name.
 inline constexpr char kRunningMutexName[] = "OndavoProgramRunning";

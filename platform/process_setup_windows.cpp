@@ -9,12 +9,21 @@
 
 namespace ondavo {
 
+namespace {
+bool g_output_was_closed = false;
+}  // namespace
+
+bool StandardOutputWasClosed() {
+  return g_output_was_closed;
+}
+
 void PrepareProcess() {
   // A program started without a standard handle has no file behind that
   // descriptor; the C library could hand its number to the next file opened.
   for (int fd = 0; fd <= 2; ++fd) {
     intptr_t handle = ::_get_osfhandle(fd);
     if (handle != -1 && handle != -2) continue;
+    if (fd == 1) g_output_was_closed = true;
     int opened = ::_open("NUL", _O_RDWR | _O_BINARY);
     if (opened < 0) std::_Exit(1);
     if (opened != fd) {

@@ -1,3 +1,4 @@
+#include <io.h>
 #include <windows.h>
 
 #include <algorithm>
@@ -15,7 +16,8 @@ class StandardOutput : public OutputFile {
  public:
   int Write(const void* data, size_t size, size_t* written) override {
     *written = 0;
-    HANDLE out = ::GetStdHandle(STD_OUTPUT_HANDLE);
+    // The descriptor's handle: the one PrepareProcess made sure of.
+    HANDLE out = reinterpret_cast<HANDLE>(::_get_osfhandle(1));
     while (*written < size) {
       DWORD n = 0;
       const DWORD chunk = static_cast<DWORD>(std::min<size_t>(size - *written, 1 << 20));
@@ -41,7 +43,7 @@ std::unique_ptr<OutputFile> StandardOutputFile() {
 }
 
 int ReadStandardInput(std::string* bytes) {
-  HANDLE in = ::GetStdHandle(STD_INPUT_HANDLE);
+  HANDLE in = reinterpret_cast<HANDLE>(::_get_osfhandle(0));
   char buffer[64 * 1024];
   for (;;) {
     DWORD n = 0;
