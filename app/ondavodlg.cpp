@@ -331,7 +331,9 @@ void COndavoDlg::ContextMenuEvent(wxContextMenuEvent& event) {
 }
 
 void COndavoDlg::SaveAsEvent(wxCommandEvent& event) {
-  m_saveAs = static_cast<ondavo::AudioFormat>(event.GetId() - kIdSaveAsWav);
+  const auto format = static_cast<ondavo::AudioFormat>(event.GetId() - kIdSaveAsWav);
+  if (!ondavo::FormatAvailable(format)) return;
+  m_saveAs = format;
   wxConfigBase* config = wxConfigBase::Get();
   config->Write(kSaveAsKey, wxString(std::string(ondavo::FormatName(m_saveAs))));
   config->Flush();

@@ -5,6 +5,7 @@
 // the display's one pointer, and keys go to the window under it.
 #include <gtest/gtest.h>
 #include <wx/app.h>
+#include <wx/fileconf.h>
 #include <wx/dnd.h>
 #include <wx/textctrl.h>
 #include <wx/uiaction.h>
@@ -15,6 +16,7 @@
 
 #include "app_test_support.h"
 #include "codec_binding.h"
+#include "encoded_audio_writer.h"
 #include "file_chooser.h"
 #include "ondavodlg.h"
 #include "test_support.h"
@@ -67,7 +69,17 @@ class WindowTest : public ::testing::Test {
     return dir_ / name;
   }
 
+  // The window's setting in a file of the test's own, never the user's.
+  struct ScratchConfig {
+    explicit ScratchConfig(const TempDir& dir) {
+      delete wxConfigBase::Set(new wxFileConfig("ondavo", "", dir / "ondavo.conf", "",
+                                                wxCONFIG_USE_LOCAL_FILE));
+    }
+    ~ScratchConfig() { delete wxConfigBase::Set(nullptr); }
+  };
+
   TempDir dir_;
+  ScratchConfig config_{dir_};
   COndavoDlg dialog_;
   wxString chooser_answer_;
   std::vector<wxString> filters_;
@@ -240,6 +252,18 @@ TEST_F(WindowTest, FilesNamedOnTheCommandLineAreChosen) {
                 }));
   EXPECT_EQ(g_strDvrFile, a);
   EXPECT_EQ(queued, 1u);
+}
+
+// The context menu's Save as chooses what Decode writes, and a window opened
+// later remembers it.
+TEST_F(WindowTest, SaveAsChoosesTheFormatAndIsKept) {
+  if (!ondavo::FormatAvailable(ondavo::AudioFormat::kFlac)) GTEST_SKIP() << "a WAV-only build";
+  SendCommand(dialog_, wxEVT_MENU, kIdSaveAsWav + 1);  // FLAC
+  g_strDvrFile = Silence("memo.DVR", 50);
+  wxTEST_DIALOG(RunModal(dialog_, [&] { SendCommand(dialog_, wxEVT_BUTTON, kIdDecode); }),
+                ExpectMessage(Finished(dir_ / "memo.flac")));
+  EXPECT_EQ(ReadText(dir_ / "memo.flac").substr(0, 4), "fLaC");
+  EXPECT_EQ(COndavoDlg().SaveAs(), ondavo::AudioFormat::kFlac);
 }
 
 // 0x0010 to 0x001F open it, since the low four bits are masked off; the
