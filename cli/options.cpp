@@ -94,7 +94,7 @@ void DefineOptions(CLI::App& app, Settings* settings) {
   decode
       ->add_option("--bitrate", settings->bitrate,
                    "The size of opus and mp3 outputs in kbit/s, the nearest the encoder can do "
-                   "(opus about 16, mp3 about 21 for speech when not given)")
+                   "(when not given, about 16 for opus and 21 to 29 for mp3 on speech)")
       ->type_name("KBIT");
   decode->add_flag("-c,--stdout", settings->invocation->to_standard_output,
                    "Write the one output to standard output; every message goes to standard "
