@@ -15,6 +15,7 @@
 #include <optional>
 
 #include "decode_command.h"
+#include "encoded_audio_writer.h"
 #include "encode_command.h"
 #include "fake_file_system.h"
 #include "output_name.h"
@@ -117,24 +118,35 @@ TEST_F(CommandTest, NoClobberReplacesWhatAnEarlierRunLeftUnfinished) {
   std::vector<uint8_t> whole = riff, avi = riff;
   whole.resize(0x124 + 8);  // as long as its RIFF size says
   avi[10] = 'I';
-  const std::tuple<const char*, std::vector<uint8_t>, std::string> cases[] = {
-      {"a.DVR", {}, kReplaced},
-      {"b.DVR", riff, kReplaced},
-      {"c.DVR", whole, kKept},
-      {"d.DVR", avi, kKept},
-      {"e.pcm", {}, kReplaced},
-      {"f.pcm", std::vector<uint8_t>(18, 1), kKept},
-      {"g.pcm", std::vector<uint8_t>(10, 1),
-       "File %s exists; not replaced (its length is no whole number of 9-byte records, so it may "
-       "be unfinished; --force replaces it)"},
-  };
-  for (const auto& [name, earlier, told] : cases) {
-    const bool encode = std::string(name).ends_with(".pcm");
-    const std::string output = OutputPathFor(dir_ / name, encode ? "DVR" : "WAV");
+  // FLAC: "fLaC", its first block's header, then the stream's length and
+  // checksum, which a finished file states.
+  std::vector<uint8_t> flac_unfinished = {'f', 'L', 'a', 'C'}, flac_whole;
+  flac_unfinished.resize(42);
+  flac_whole = flac_unfinished;
+  flac_whole[25] = 1;
+  const ondavo::Command &wav = kDecode, &pcm = kEncode;
+  std::vector<std::tuple<const ondavo::Command*, const char*, std::vector<uint8_t>, std::string>>
+      cases = {
+          {&wav, "a.DVR", {}, kReplaced},
+          {&wav, "b.DVR", riff, kReplaced},
+          {&wav, "c.DVR", whole, kKept},
+          {&wav, "d.DVR", avi, kKept},
+          {&pcm, "e.pcm", {}, kReplaced},
+          {&pcm, "f.pcm", std::vector<uint8_t>(18, 1), kKept},
+          {&pcm, "g.pcm", std::vector<uint8_t>(10, 1),
+           "File %s exists; not replaced (its length is no whole number of 9-byte records, so it "
+           "may be unfinished; --force replaces it)"},
+      };
+  if (FormatAvailable(AudioFormat::kFlac)) {
+    const ondavo::Command* flac = &DecodeCommandFor(AudioFormat::kFlac);
+    cases.push_back({flac, "i.DVR", flac_unfinished, kReplaced});
+    cases.push_back({flac, "j.DVR", flac_whole, kKept});
+  }
+  for (const auto& [command, name, earlier, told] : cases) {
+    const bool encode = command == &pcm;
+    const std::string output = command->OutputPathFor(dir_ / name);
     WriteBytes(output, earlier);
-    EXPECT_EQ(Run(encode ? EncodeCommand : DecodeCommand, name, DvrFile(8000, Frames(2, 0xE0)),
-                  ExistingOutput::kSkip),
-              0);
+    EXPECT_EQ(Run(command->run, name, DvrFile(8000, Frames(2, 0xE0)), ExistingOutput::kSkip), 0);
     const bool replaced = told == kReplaced;
     std::vector<Message> expected = {{FormatMessage(told.c_str(), output),
                                       replaced ? MessageKind::kWarning : MessageKind::kSkipped}};
@@ -215,31 +227,42 @@ TEST(FaultTest, AFailedRunLeavesTheEarlierOutputAndNoTemporaryFile) {
   volatile std::sig_atomic_t stop = 0;
   const auto write = [](int error) { return Failed(Because("Can't write file a.WAV", error)); };
   const auto read = [](int error) { return Failed(Because("Can't read file a.DVR", error)); };
-  const std::tuple<bool, std::function<void(FakeFileSystem&)>, std::string> faults[] = {
-      {false, [](auto& f) { f.disk_space = 20; }, write(ENOSPC)},
-      {false, [](auto& f) { f.disk_space = WavSize(700) + 100; }, write(ENOSPC)},
-      {false, [](auto& f) { f.read_error_at = 14 + 18 * 300 + 5; }, read(EIO)},
-      {false, [](auto& f) { f.size_error = EIO; }, Because("Can't read file a.DVR", EIO)},
-      {false, [](auto& f) { f.close_error = EIO; }, write(EIO)},
-      {false, [](auto& f) { f.sync_error = EIO; }, write(EIO)},
-      {false, [](auto& f) { f.input_close_error = EIO; }, read(EIO)},
-      {false, [](auto& f) { f.write_at_error = EIO; },
+  const ondavo::Command &wav = kDecode, &pcm = kEncode;
+  std::vector<std::tuple<const ondavo::Command*, std::function<void(FakeFileSystem&)>, std::string>> faults = {
+      {&wav, [](auto& f) { f.disk_space = 20; }, write(ENOSPC)},
+      {&wav, [](auto& f) { f.disk_space = WavSize(700) + 100; }, write(ENOSPC)},
+      {&wav, [](auto& f) { f.read_error_at = 14 + 18 * 300 + 5; }, read(EIO)},
+      {&wav, [](auto& f) { f.size_error = EIO; }, Because("Can't read file a.DVR", EIO)},
+      {&wav, [](auto& f) { f.close_error = EIO; }, write(EIO)},
+      {&wav, [](auto& f) { f.sync_error = EIO; }, write(EIO)},
+      {&wav, [](auto& f) { f.input_close_error = EIO; }, read(EIO)},
+      {&wav, [](auto& f) { f.write_at_error = EIO; },
        Failed(Because("Can't update the header of file a.WAV", EIO))},
-      {false, [](auto& f) { f.rename_error = EACCES; }, write(EACCES)},
-      {false, [&](auto&) { stop = 1; }, FormatMessage(kStoppedMessage, "a.WAV")},
-      {false, [](auto& f) { f.disk_space = 100, f.remove_error = EIO; },
+      {&wav, [](auto& f) { f.rename_error = EACCES; }, write(EACCES)},
+      {&wav, [&](auto&) { stop = 1; }, FormatMessage(kStoppedMessage, "a.WAV")},
+      {&wav, [](auto& f) { f.disk_space = 100, f.remove_error = EIO; },
        write(ENOSPC) + "\n" + Because("Can't remove file a.ondavo-part-1", EIO)},
-      {true, [](auto& f) { f.disk_space = 9 * 500 + 4; },
+      {&pcm, [](auto& f) { f.disk_space = 9 * 500 + 4; },
        Failed(Because("Can't write file a.DVR", ENOSPC), "a.DVR")},
-      {true, [](auto& f) { f.read_error_at = 10 * 64 + 3; },
+      {&pcm, [](auto& f) { f.read_error_at = 10 * 64 + 3; },
        Failed(Because("Can't read file a.pcm", EIO), "a.DVR")},
   };
+  // Full disks in the coded formats, at their start, in the middle and as they finish.
+  for (AudioFormat format : {AudioFormat::kFlac, AudioFormat::kOpus, AudioFormat::kMp3}) {
+    if (!FormatAvailable(format)) continue;
+    const ondavo::Command& command = DecodeCommandFor(format);
+    const std::string output = command.OutputPathFor("a.DVR");
+    for (uint64_t space : {uint64_t{20}, uint64_t{3000}})
+      faults.push_back({&command, [space](auto& f) { f.disk_space = space; },
+                        Failed(Because("Can't write file " + output, ENOSPC), output)});
+  }
   RecordingCodec codec;
-  for (const auto& [encode, set_up, told] : faults) {
+  for (const auto& [command, set_up, told] : faults) {
+    const bool encode = command == &pcm;
     FakeFileSystem files;
     files.AddInput("a.DVR", DvrFile(8000, Frames(1000, 0x40)));
     files.AddInput("a.pcm", std::vector<uint8_t>(1000 * 64, 1));
-    const std::string output = encode ? "a.DVR" : "a.WAV";
+    const std::string output = command->OutputPathFor(encode ? "a.pcm" : "a.DVR");
     files.AddFile(output, {'o', 'l', 'd'});
     stop = 0;
     set_up(files);
@@ -249,7 +272,7 @@ TEST(FaultTest, AFailedRunLeavesTheEarlierOutputAndNoTemporaryFile) {
     options.frame_counts = nullptr;
     options.stop_request = &stop;
     options.existing_output = ExistingOutput::kReplace;
-    EXPECT_EQ((encode ? EncodeCommand : DecodeCommand)(host, options), -1);
+    EXPECT_EQ(command->run(host, options), -1);
     EXPECT_EQ(host.messages, (std::vector<Message>{{told, MessageKind::kFailed}}));
     EXPECT_EQ(files.output(output).head, (std::vector<uint8_t>{'o', 'l', 'd'}));
     EXPECT_EQ(files.temporary_files(), files.remove_error != 0 ? 1u : 0u) << told;
