@@ -41,25 +41,8 @@ bool Conversion::Open() {
   g_bConversionRunning = true;
   holds_guard_ = true;
 
-  FileSystem& files = *options_.file_system;
   input_path_ = host_.ChosenPath();
-  const bool piped = options_.to_standard_output;
-  if (piped && input_path_ == kStandardInputPath) {
-    // A pipe can be read once; the recording is kept for a second reading.
-    auto bytes = std::make_shared<std::string>();
-    if (int err = ReadStandardInput(bytes.get())) {
-      Fail(IoFailureMessage("read", input_path_, err));
-      return false;
-    }
-    standard_input_ = std::move(bytes);
-    input_ = std::make_unique<MemoryInput>(standard_input_);
-  } else if (!command_.Accepts(input_path_)) {
-    Tell(command_.RefusalFor(input_path_), MessageKind::kRefused, 0);
-    return false;
-  } else if (int err = files.OpenInput(input_path_, &input_)) {
-    Fail(CantOpenMessage(input_path_, err));
-    return false;
-  }
+  if (!OpenInput()) return false;
   if (int err = input_->Size(&input_size_)) {
     Fail(IoFailureMessage("read", input_path_, err));
     return false;
@@ -69,48 +52,72 @@ bool Conversion::Open() {
     return false;
   }
   progress_.emplace(host_, input_size_);
-  if (piped) {
+  if (options_.to_standard_output) {
     output_path_ = kStandardOutputName;
-    return CheckCodec();
+  } else if (!DecideOutput()) {
+    return false;
   }
+  return CheckCodec();
+}
+
+bool Conversion::OpenInput() {
+  if (options_.to_standard_output && input_path_ == kStandardInputPath) {
+    // A pipe can be read once; the recording is kept for a second reading.
+    auto bytes = std::make_shared<std::string>();
+    if (int err = ReadStandardInput(bytes.get())) {
+      Fail(IoFailureMessage("read", input_path_, err));
+      return false;
+    }
+    standard_input_ = std::move(bytes);
+    input_ = std::make_unique<MemoryInput>(standard_input_);
+    return true;
+  }
+  if (!command_.Accepts(input_path_)) {
+    Tell(command_.RefusalFor(input_path_), MessageKind::kRefused, 0);
+    return false;
+  }
+  if (int err = options_.file_system->OpenInput(input_path_, &input_)) {
+    Fail(CantOpenMessage(input_path_, err));
+    return false;
+  }
+  return true;
+}
+
+bool Conversion::DecideOutput() {
+  FileSystem& files = *options_.file_system;
   output_path_ = command_.OutputPathFor(input_path_, options_.output_folder);
   if (output_path_ == input_path_ || files.SameFile(input_path_, output_path_)) {
     Fail("Can't write file " + output_path_ + " over the input file");
     return false;
   }
-  bool exists = false;
-  if (int err = files.CheckOutputName(output_path_, &exists)) {
+  if (int err = files.CheckOutputName(output_path_, &replaces_file_)) {
     Fail(CantCreateMessage(output_path_, err));
     return false;
   }
-  replaces_file_ = exists;
-  if (exists) {
-    switch (options_.existing_output.value_or(command_.existing_output)) {
-      case ExistingOutput::kReplace:
-        break;
-      case ExistingOutput::kSkip:
-        if (const char* skip = SkipMessage()) {
-          Abandon();
-          Tell(FormatMessage(skip, output_path_), MessageKind::kSkipped, 0);
-          return false;
-        }
-        host_.ShowMessage(FormatMessage(kUnfinishedOutputWarning, output_path_),
-                          MessageKind::kWarning);
-        break;
-      case ExistingOutput::kRefuse:
-        Fail(FormatMessage(kExistsMessage, output_path_));
+  if (!replaces_file_) return true;
+  switch (options_.existing_output.value_or(command_.existing_output)) {
+    case ExistingOutput::kReplace:
+      return true;
+    case ExistingOutput::kSkip:
+      if (const char* skip = SkipMessage()) {
+        Abandon();
+        Tell(FormatMessage(skip, output_path_), MessageKind::kSkipped, 0);
         return false;
-      case ExistingOutput::kAsk:
-        // A "no" is the user's own answer: nothing more to say.
-        if (!options_.confirm_replace || !options_.confirm_replace(output_path_)) {
-          Abandon();
-          result_ = 0;
-          return false;
-        }
-        break;
-    }
+      }
+      host_.ShowMessage(FormatMessage(kUnfinishedOutputWarning, output_path_),
+                        MessageKind::kWarning);
+      return true;
+    case ExistingOutput::kRefuse:
+      Fail(FormatMessage(kExistsMessage, output_path_));
+      return false;
+    case ExistingOutput::kAsk:
+      // A "no" is the user's own answer: nothing more to say.
+      if (options_.confirm_replace && options_.confirm_replace(output_path_)) return true;
+      Abandon();
+      result_ = 0;
+      return false;
   }
-  return CheckCodec();
+  return true;
 }
 
 bool Conversion::CheckCodec() {

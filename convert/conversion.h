@@ -72,7 +72,11 @@ class Conversion {
   int result() const { return result_; }
 
  private:
-  // Whether the codec has what the command needs; false after a message.
+  // The steps of Open, each false after its message: the chosen input
+  // opened (standard input read whole), the output named and a file of its
+  // name dealt with, and the codec checked for what the command needs.
+  bool OpenInput();
+  bool DecideOutput();
   bool CheckCodec();
   // For kSkip: the message that skips the run, or null to replace the file.
   const char* SkipMessage();
