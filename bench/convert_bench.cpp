@@ -102,7 +102,14 @@ class CountingFileSystem final : public FileSystem {
   }
   int Rename(const std::string&, const std::string&) override { return 0; }
   int Remove(const std::string&) override { return 0; }
+  std::vector<std::string> RemoveStaleTemporaries(const std::string&) override { return {}; }
   bool SameFile(const std::string&, const std::string&) override { return false; }
+  // A single file is converted: there are no folders to search or make.
+  int Find(const std::string&, bool* folder) override { return *folder = false; }
+  int ListFolder(const std::string&, std::vector<FolderEntry>*) override { return ENOTDIR; }
+  int CreateFolders(const std::string&) override { return 0; }
+  int CopyModificationTime(const std::string&, const std::string&) override { return 0; }
+  int IgnoresCase(const std::string&, bool* ignores) override { return *ignores = false; }
 
  private:
   class Input final : public InputFile {

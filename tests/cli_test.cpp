@@ -62,10 +62,6 @@ TEST(CliTest, EachRunSaysHowItWentAndExitsSo) {
        "Choose file to Decode\nThe file's name must contain .DVR in capital letters\n"},
       {{"encode", dir / "a.raw"}, 2, "", "Choose *.pcm file to Encode\n"},
       {{"decode", dir / "card"}, 2, "", "Choose file to Decode\n" + dir / "card" + kIsAFolder},
-      {{"encode", dir / "card"},
-       2,
-       "",
-       "Choose *.pcm file to Encode\n" + dir / "card" + kIsAFolder},
       // A path, not an option, on every system.
       {{"decode", "/none.DVR"}, 1, "", "Can't open file /none.DVR (" + NoSuchFileReason() + ")\n"},
       {{"decode", "-r", dir / "card"},

@@ -12,3 +12,12 @@ add_dependencies(vek_tests vek-codec)
 # Each test runs in a process of its own, so a test that calls the library
 # before any Init really is the first caller.
 gtest_discover_tests(vek_tests TEST_PREFIX "codec." DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60)
+
+# How true the sound of each mode stays, measured by the benchmark's own code
+# (scripts/codec-quality, Python with numpy, so Linux builds only).
+if(NOT WIN32)
+  add_test(NAME codec.quality
+    COMMAND ${PROJECT_SOURCE_DIR}/scripts/codec-quality --check
+      --speech ${CMAKE_CURRENT_LIST_DIR}/data/speech.pcm --levels=-20,-6,-1
+      --bin $<TARGET_FILE_DIR:vek-codec>)
+endif()

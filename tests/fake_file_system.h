@@ -3,7 +3,7 @@
 // failures set up in advance: a write that fails past a size (putting the
 // bytes before it), a read error at an offset, an input that cannot be
 // measured, and a failing close, header patch, sync, rename or removal,
-// folder search, folder creation or time copy.
+// folder listing, folder creation or time copy.
 //
 // It also models a power cut, as a disk without a battery meets one: a
 // file's writes since its last sync are lost together (it falls back to
@@ -52,11 +52,9 @@ class FakeFileSystem : public FileSystem {
   int sync_error = 0;
   int rename_error = 0;
   int remove_error = 0;
-  int find_error = 0;
   int list_error = 0;  // of every ListFolder
   int create_folders_error = 0;
   int time_error = 0;
-  int case_error = 0;        // of IgnoresCase, which otherwise answers that case counts
   size_t keep_bytes = 4096;  // how much of each file to keep
 
   // The power goes after this many writes, syncs and renames: the next one
@@ -85,10 +83,7 @@ class FakeFileSystem : public FileSystem {
   int ListFolder(const std::string& folder, std::vector<FolderEntry>* entries) override;
   int CreateFolders(const std::string&) override { return create_folders_error; }
   int CopyModificationTime(const std::string&, const std::string&) override { return time_error; }
-  int IgnoresCase(const std::string&, bool* ignores) override {
-    *ignores = false;
-    return case_error;
-  }
+  int IgnoresCase(const std::string&, bool* ignores) override { return *ignores = false; }
   // Counts a write, sync or rename to be; false once the power has gone.
   bool PowerOn();
 
