@@ -66,7 +66,7 @@ ondavo::Tally Run(const ondavo::Invocation& invocation, const ondavo::BatchOptio
 
 // -c: the one input's output to standard output, and every word on
 // standard error, so that nothing but the audio reaches the pipe.
-int RunToStandardOutput(const ondavo::Invocation& invocation) {
+ondavo::Tally RunToStandardOutput(const ondavo::Invocation& invocation) {
   ondavo::TerminalHost host(invocation.paths.front(),
                             !invocation.quiet && ondavo::IsTerminal(stderr), invocation.quiet,
                             stderr, stderr);
@@ -76,15 +76,18 @@ int RunToStandardOutput(const ondavo::Invocation& invocation) {
   options.bitrate_kbit = invocation.bitrate_kbit;
   options.stop_request = &g_stop_request;
   invocation.command->run(host, options);
-  if (g_stop_request) return ondavo::kExitSignalled + g_stop_request;
+  ondavo::Tally tally;
   switch (host.outcome().value_or(ondavo::MessageKind::kFailed)) {
     case ondavo::MessageKind::kFinished:
-      return ondavo::kExitFinished;
+      ++tally.converted;
+      break;
     case ondavo::MessageKind::kRefused:
-      return ondavo::kExitUsage;
+      ++tally.refused;
+      break;
     default:
-      return ondavo::kExitFailed;
+      ++tally.failed;
   }
+  return tally;
 }
 
 }  // namespace
@@ -97,7 +100,6 @@ int main(int argc, char** argv) {
   if (std::optional<int> status = ondavo::ReadCommandLine(argc, argv, &invocation)) return *status;
 
   ondavo::BindCodecLibrary();
-  if (invocation.to_standard_output) return RunToStandardOutput(invocation);
   ondavo::BatchOptions options = BatchOptionsFor(invocation);
   if (invocation.worker != 0) {
     options.frame_counts = invocation.worker_counts;
@@ -105,7 +107,8 @@ int main(int argc, char** argv) {
         [&options](const ondavo::Job& job) { return ondavo::RunInWorker(job, options); },
         invocation.worker);
   }
-  const ondavo::Tally tally = Run(invocation, options);
+  const ondavo::Tally tally = invocation.to_standard_output ? RunToStandardOutput(invocation)
+                                                            : Run(invocation, options);
   if (g_stop_request) return ondavo::kExitSignalled + g_stop_request;
   if (tally.refused > 0) return ondavo::kExitUsage;
   if (tally.failed > 0) return ondavo::kExitFailed;
