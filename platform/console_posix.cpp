@@ -35,7 +35,9 @@ std::string CapturedStream::Take() {
 
 ConsoleInUtf8::ConsoleInUtf8() {}
 
-ConsoleInUtf8::~ConsoleInUtf8() {}
+ConsoleInUtf8::~ConsoleInUtf8() {
+  (void)before_;  // no code page was set, so none is put back
+}
 
 std::optional<std::vector<std::string>> ProgramArguments(int argc, char** argv) {
   return std::vector<std::string>(argv, argv + argc);
