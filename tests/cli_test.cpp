@@ -362,7 +362,14 @@ TEST(CliStopTest, AFullDiskLeavesTheEarlierOutput) {
     EXPECT_EQ(RunProgram(shell).status, 0);
     EXPECT_EQ(ReadBytes(dir / "a.WAV"), earlier);
   }
-  // With no room for a worker's pipes, -j fails each file and says why.
+  // With no room for a worker's pipes, -j fails each file and says why. Not
+  // in the sanitizer build, whose type checks probe memory through a pipe of
+  // their own and, finding no descriptor, report every object as invalid.
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+  return;
+#endif
+#endif
   ProgramResult no_worker = RunProgram(Program(
       {"/bin/sh", "-c", "exec 3>&- 4>&- 5>&-; ulimit -n 4; exec \"$0\" decode -j 2 \"$1\" \"$2\"",
        BinDir() + "/ondavo-cli", dir / "a.DVR", dir / "b.DVR"}));
