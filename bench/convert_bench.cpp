@@ -20,6 +20,7 @@
 #include "dvr_format.h"
 #include "encode_command.h"
 #include "file_system.h"
+#include "memory_input.h"
 
 namespace ondavo {
 namespace {
@@ -82,11 +83,13 @@ std::vector<uint8_t> DvrBytes(int64_t frames, int length) {
 // without the kernel's.
 class CountingFileSystem final : public FileSystem {
  public:
-  void SetInput(std::vector<uint8_t> bytes) { input_ = std::move(bytes); }
+  void SetInput(const std::vector<uint8_t>& bytes) {
+    input_ = std::make_shared<const std::string>(bytes.begin(), bytes.end());
+  }
   uint64_t written() const { return written_; }
 
   int OpenInput(const std::string&, std::unique_ptr<InputFile>* file) override {
-    file->reset(new Input(input_));
+    file->reset(new MemoryInput(input_));
     return 0;
   }
   int CheckOutputName(const std::string&, bool* exists) override {
@@ -112,26 +115,6 @@ class CountingFileSystem final : public FileSystem {
   int IgnoresCase(const std::string&, bool* ignores) override { return *ignores = false; }
 
  private:
-  class Input final : public InputFile {
-   public:
-    explicit Input(const std::vector<uint8_t>& bytes) : bytes_(bytes) {}
-    int Read(void* data, size_t size, size_t* read) override {
-      *read = std::min(size, bytes_.size() - pos_);
-      std::memcpy(data, bytes_.data() + pos_, *read);
-      pos_ += *read;
-      return 0;
-    }
-    int Size(uint64_t* size) override {
-      *size = bytes_.size();
-      return 0;
-    }
-    int Close() override { return 0; }
-
-   private:
-    const std::vector<uint8_t>& bytes_;
-    size_t pos_ = 0;
-  };
-
   class Output final : public OutputFile {
    public:
     explicit Output(uint64_t* written) : written_(written) {}
@@ -148,7 +131,7 @@ class CountingFileSystem final : public FileSystem {
     uint64_t* written_;
   };
 
-  std::vector<uint8_t> input_;
+  std::shared_ptr<const std::string> input_;
   uint64_t written_ = 0;
 };
 
