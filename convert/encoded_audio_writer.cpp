@@ -151,14 +151,15 @@ int EncodedAudioWriter::Append(const int16_t* samples, size_t count) {
   SNDFILE* sound = static_cast<SNDFILE*>(sound_file_);
   if (resampler_ == nullptr)
     return Check(sf_write_short(sound, samples, count) == static_cast<sf_count_t>(count));
-  std::vector<float> in(count);
-  src_short_to_float_array(samples, in.data(), static_cast<int>(count));
-  return Resample(in.data(), count, false);
+  in_.resize(count);
+  src_short_to_float_array(samples, in_.data(), static_cast<int>(count));
+  return Resample(in_.data(), count, false);
 }
 
 int EncodedAudioWriter::Resample(const float* samples, size_t count, bool last) {
   SNDFILE* sound = static_cast<SNDFILE*>(sound_file_);
-  std::vector<float> out(static_cast<size_t>(count * ratio_) + 64);
+  std::vector<float>& out = out_;  // kept from frame to frame: no allocation per frame
+  out.resize(static_cast<size_t>(count * ratio_) + 64);
   SRC_DATA step{};
   step.data_in = samples;
   step.input_frames = static_cast<long>(count);

@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "audio_format.h"
 #include "file_system.h"
@@ -66,6 +67,7 @@ class EncodedAudioWriter {
   void* sound_file_ = nullptr;  // SNDFILE*
   void* resampler_ = nullptr;   // SRC_STATE*, when the rate changes
   double ratio_ = 1;
+  std::vector<float> in_, out_;  // the resampler's buffers
   std::string failure_;
 };
 
