@@ -175,8 +175,8 @@ TEST(VekLibrary, ComfortNoiseFollowsLevelAndTilt) {
     }
 }
 
-// Silence is zeros, whatever came before; a reset repeats the noise; the
-// extreme coefficients, long enough for a runaway, leave no lasting harm.
+// Silence is zeros, whatever came before; the extreme coefficients, long
+// enough for a runaway, leave no lasting harm.
 TEST(VekLibrary, SilenceResetAndExtremeComfortNoise) {
   for (uint32_t bits = 0; bits < 32; ++bits) {
     DecodeRepeatedly(NoiseFrame(63, 63, 0, 15, 0, 0), 1);
@@ -190,9 +190,6 @@ TEST(VekLibrary, SilenceResetAndExtremeComfortNoise) {
   const std::vector<unsigned char> ordinary = NoiseFrame(24, 32, 32, 8, 8, 0);
   vVek_Init_Decoder();
   const std::vector<short> first = DecodeRepeatedly(ordinary, 10);
-  EXPECT_NE(DecodeRepeatedly(ordinary, 10), first);
-  vVek_Init_Decoder();
-  EXPECT_EQ(DecodeRepeatedly(ordinary, 10), first);
   for (uint32_t ends = 0; ends < 32; ++ends) {
     vVek_Init_Decoder();
     DecodeRepeatedly(NoiseFrame(ends & 16 ? 63 : 1, ends & 1 ? 63 : 0, ends & 2 ? 63 : 0,
@@ -201,10 +198,6 @@ TEST(VekLibrary, SilenceResetAndExtremeComfortNoise) {
     DecodeRepeatedly(ordinary, 10);
     EXPECT_NEAR(20 * std::log10(Rms(DecodeRepeatedly(ordinary, 10)) / Rms(first)), 0, 2) << ends;
   }
-}
-
-std::string AsBytes(const std::vector<short>& samples) {  // little-endian, as LoadSpeech checks
-  return {reinterpret_cast<const char*>(samples.data()), samples.size() * 2};
 }
 
 class VekTool : public ::testing::Test {
@@ -254,30 +247,15 @@ TEST_F(VekTool, PackAndUnpackGiveTheLibrarysBytes) {
   for (const auto& record : records) coded.append(record.begin(), record.end());
   WriteText(Path("会议.rec"), coded);  // names beyond ASCII, on Windows too
   ASSERT_EQ(Tool({"unpack", Path("会议.rec"), Path("Besprechung Müller.pcm")}).first, 0);
-  EXPECT_TRUE(ReadText(Path("Besprechung Müller.pcm")) == AsBytes(DecodeRecords(records)));
-}
-
-// Speech, 50 frames of zeros, 100 of quiet steady noise, speech again.
-TEST_F(VekTool, VbrMixesFrameTypes) {
-  const std::vector<short> speech = LoadSpeech();
-  std::vector<short> input = speech;
-  input.resize(speech.size() + 8000);
-  for (uint32_t seed = 3; input.size() < speech.size() + 24000;)
-    input.push_back(int((seed = seed * 22695477u + 1u) >> 16 & 0xFF) - 128);
-  input.insert(input.end(), speech.begin(), speech.end());
-  WriteText(Path("mix.pcm"), AsBytes(input));
-  ASSERT_EQ(Tool({"pack", "--mode", "vbr", Path("mix.pcm"), Path("mix.DVR")}).first, 0);
-  const std::string file = ReadText(Path("mix.DVR"));
-  int counts[25] = {};
-  size_t at = 14;
-  for (; at < file.size(); at += FrameLength(file[at])) ++counts[FrameLength(file[at])];
-  EXPECT_EQ(at, file.size()) << "the last frame runs past the end of the file";
-  EXPECT_TRUE(counts[kVekFrameSilence] >= 40 && counts[kVekFrameNoise] >= 80 &&
-              counts[kVekFrameHigh] >= 20 && counts[kVekFrameMid] + counts[kVekFrameLow] >= 5);
+  const std::vector<short> pcm = DecodeRecords(records);  // little-endian, as LoadSpeech checks
+  EXPECT_TRUE(ReadText(Path("Besprechung Müller.pcm")) ==
+              std::string(reinterpret_cast<const char*>(pcm.data()), pcm.size() * 2));
 }
 
 // Status, the file and the reason (or the usage), and nothing touched. A
-// writer waits on the FIFO, so a tool that opens it does not hang.
+// writer waits on the FIFO, so a tool that opens it does not hang. A failed
+// write (at a size limit, as on a full disk) leaves no file, and an earlier
+// output as it was.
 TEST_F(VekTool, RefusalsSayWhyAndTouchNothing) {
 #ifdef _WIN32
   GTEST_SKIP() << "FIFOs and symbolic links are POSIX-only here";
@@ -290,7 +268,14 @@ TEST_F(VekTool, RefusalsSayWhyAndTouchNothing) {
   fs::create_hard_link(in, hard);
   fs::create_symlink(in, soft);
   ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-  const std::tuple<std::vector<std::string>, int, std::string> cases[] = {
+  const std::string too_large = ": " + std::string(std::strerror(EFBIG)) + "; ";
+  struct Case {
+    std::vector<std::string> args;
+    int status;
+    std::string message;
+    uint64_t limit = 0;
+  };
+  const Case cases[] = {
       {{}, 2, "usage:"},
       {{"pack", "--mode", "loud", in, out}, 2, "usage:"},
       {{"pack", "--rate", "0", in, out}, 2, "usage:"},
@@ -304,11 +289,13 @@ TEST_F(VekTool, RefusalsSayWhyAndTouchNothing) {
       {{"pack", in, hard}, 1, "cannot write " + hard + same + " " + in},
       {{"unpack", in, soft}, 1, "cannot write " + soft + same + " " + in},
       {{"pack", kSpeech, in}, 1, "vek-codec: " + in + taken},
-      {{"unpack", kSpeech, soft}, 1, "vek-codec: " + soft + taken}};
-  for (const auto& [args, status, message] : cases) {
+      {{"unpack", kSpeech, soft}, 1, "vek-codec: " + soft + taken},
+      {{"pack", "--force", kSpeech, in}, 1, in + too_large + in + " is left as it was\n", 4096},
+      {{"pack", kSpeech, out}, 1, out + too_large + "nothing written\n", 4096}};
+  for (const auto& [args, status, message, limit] : cases) {
     const pid_t writer = fork();
     if (writer == 0) _exit(open(fifo.c_str(), O_WRONLY) < 0);
-    const auto outcome = Tool(args);
+    const auto outcome = Tool(args, limit);
     kill(writer, SIGKILL);
     waitpid(writer, nullptr, 0);
     EXPECT_EQ(outcome.first, status) << ::testing::PrintToString(args);
@@ -320,64 +307,24 @@ TEST_F(VekTool, RefusalsSayWhyAndTouchNothing) {
 #endif
 }
 
-// vek-codec writes through the converter's whole-or-nothing writer: a failed
-// pack (at a size limit, as on a full disk) leaves no file, and an earlier
-// output as it was.
-TEST_F(VekTool, TheOutputIsReplacedWholeOrNotAtAll) {
+// A codec library without the tool's entry points, in the folder the tool
+// searches (the recording codec, here), is named, and nothing is written.
+TEST_F(VekTool, ACodecWithoutItsEntryPointsIsNamed) {
 #ifdef _WIN32
-  GTEST_SKIP() << "file-size limits are POSIX-only here";
-#endif
-  const std::string kept = Path("kept"), made = Path("made");
-  const std::string failed = ": " + std::string(std::strerror(EFBIG)) + "; ";
-  WriteText(kept, "kept");
-  EXPECT_EQ(
-      Tool({"pack", "--force", kSpeech, kept}, 4096),
-      std::pair(1, "vek-codec: cannot write " + kept + failed + kept + " is left as it was\n"));
-  EXPECT_EQ(Tool({"pack", kSpeech, made}, 4096),
-            std::pair(1, "vek-codec: cannot write " + made + failed + "nothing written\n"));
-  EXPECT_TRUE(ReadText(kept) == "kept" && Files() == 1);
-}
-
-// The codec is loaded only when a command needs it, from where the converter
-// loads it: the tool's lib folder or LD_LIBRARY_PATH (on Windows, its own
-// folder), never the current one, which here holds the recording codec, a
-// library without the tool's entry points.
-TEST_F(VekTool, TheCodecComesOnlyFromWhereItMay) {
-#ifdef _WIN32
-  const std::string codec = "Vek.dll", alone = Path("bin/vek-codec.exe");
-  const std::string beside = Path("vek-codec.exe"), vendor, not_found = " (";
-  fs::copy_file(VEK_CODEC_TOOL, beside);
+  const std::string codec = "Vek.dll", tool = Path("vek-codec.exe"), env;
+  fs::copy_file(VEK_CODEC_TOOL, tool);
 #else
-  const std::string codec = "libVek.so", alone = Path("bin/vek-codec"), beside = VEK_CODEC_TOOL;
-  const std::string vendor = "LD_LIBRARY_PATH=" + ondavo::Utf8FromPath(dir_.path());
-  const std::string not_found =
-      " (libVek.so: cannot open shared object file: No such file or directory); nothing written\n";
+  const std::string codec = "libVek.so", tool = VEK_CODEC_TOOL;
+  const std::string env = "LD_LIBRARY_PATH=" + ondavo::Utf8FromPath(dir_.path());
 #endif
   fs::copy_file(RecordingCodecPath(), Path(codec));
-  fs::create_directory(Path("bin"));
-  fs::copy_file(VEK_CODEC_TOOL, alone);  // with no codec of its own
-  WriteText(Path("in.pcm"), ReadText(kSpeech));
-  const std::vector<std::string> pack = {"pack", "in.pcm", "out.DVR"};
-  // The program, a setting, its arguments, the exit status and the start of
-  // standard error (on Windows, the system's reason follows).
-  const std::tuple<std::string, std::string, std::vector<std::string>, int, std::string> cases[] = {
-      {VEK_CODEC_TOOL, "", pack, 0, ""},
-      {alone, "", {"--help"}, 0, ""},
-      {alone, "", pack, 1, "vek-codec: cannot load codec library " + codec + not_found},
-      {beside, vendor, pack, 1,
-       "vek-codec: codec library " + codec +
-           " has no entry point vVek_Encode_Frame; nothing written\n"}};
-  for (const auto& [program, env, args, status, err] : cases) {
-    Program tool(args);
-    tool.args.insert(tool.args.begin(), program);
-    if (!env.empty()) tool.env = {env};
-    tool.folder = ondavo::Utf8FromPath(dir_.path());
-    const ProgramResult run = RunProgram(tool);
-    EXPECT_EQ(run.status, status) << program << " " << run.err;
-    EXPECT_EQ(run.err.substr(0, err.size()), err);
-    EXPECT_EQ(fs::exists(Path("out.DVR")), status == 0 && args == pack);
-    fs::remove(Path("out.DVR"));
-  }
+  Program pack({tool, "pack", kSpeech, Path("out.DVR")});
+  if (!env.empty()) pack.env = {env};
+  const ProgramResult run = RunProgram(pack);
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err, "vek-codec: codec library " + codec +
+                         " has no entry point vVek_Encode_Frame; nothing written\n");
+  EXPECT_FALSE(fs::exists(Path("out.DVR")));
 }
 
 }  // namespace

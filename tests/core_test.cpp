@@ -230,11 +230,9 @@ TEST(FaultTest, AFailedRunLeavesTheEarlierOutputAndNoTemporaryFile) {
   const ondavo::Command &wav = kDecode, &pcm = kEncode;
   std::vector<std::tuple<const ondavo::Command*, std::function<void(FakeFileSystem&)>, std::string>> faults = {
       {&wav, [](auto& f) { f.disk_space = 20; }, write(ENOSPC)},
-      {&wav, [](auto& f) { f.disk_space = WavSize(700) + 100; }, write(ENOSPC)},
       {&wav, [](auto& f) { f.read_error_at = 14 + 18 * 300 + 5; }, read(EIO)},
       {&wav, [](auto& f) { f.size_error = EIO; }, Because("Can't read file a.DVR", EIO)},
       {&wav, [](auto& f) { f.close_error = EIO; }, write(EIO)},
-      {&wav, [](auto& f) { f.sync_error = EIO; }, write(EIO)},
       {&wav, [](auto& f) { f.input_close_error = EIO; }, read(EIO)},
       {&wav, [](auto& f) { f.write_at_error = EIO; },
        Failed(Because("Can't update the header of file a.WAV", EIO))},
@@ -244,8 +242,6 @@ TEST(FaultTest, AFailedRunLeavesTheEarlierOutputAndNoTemporaryFile) {
        write(ENOSPC) + "\n" + Because("Can't remove file a.ondavo-part-1", EIO)},
       {&pcm, [](auto& f) { f.disk_space = 9 * 500 + 4; },
        Failed(Because("Can't write file a.DVR", ENOSPC), "a.DVR")},
-      {&pcm, [](auto& f) { f.read_error_at = 10 * 64 + 3; },
-       Failed(Because("Can't read file a.pcm", EIO), "a.DVR")},
   };
   // Full disks in the coded formats, at their start, in the middle and as they finish.
   for (AudioFormat format : {AudioFormat::kFlac, AudioFormat::kOpus, AudioFormat::kMp3}) {
