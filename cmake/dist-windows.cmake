@@ -18,6 +18,11 @@ foreach(target IN LISTS ondavo_dist_programs)
   list(APPEND ondavo_strip_commands COMMAND ${CMAKE_STRIP} --strip-all -o
        ${ondavo_stage}/$<TARGET_FILE_NAME:${target}> $<TARGET_FILE:${target}>)
 endforeach()
+# libsndfile-1.dll and the LAME and mpg123 DLLs, from beside the programs.
+foreach(dll IN LISTS ONDAVO_SNDFILE_DLLS)
+  list(APPEND ondavo_strip_commands COMMAND ${CMAKE_STRIP} --strip-all -o ${ondavo_stage}/${dll}
+       ${PROJECT_BINARY_DIR}/${CMAKE_INSTALL_BINDIR}/${dll})
+endforeach()
 
 add_custom_command(
   OUTPUT ${ondavo_setup} ${ondavo_zip}

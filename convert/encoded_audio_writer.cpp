@@ -1,13 +1,14 @@
 #include "encoded_audio_writer.h"
 
 #include <samplerate.h>
-#include <sndfile.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <utility>
 #include <vector>
+
+#include "sndfile_api.h"
 
 namespace ondavo {
 
@@ -96,13 +97,19 @@ int EncodedAudioWriter::Begin(OutputFile* file, bool seekable, const EncoderSett
                               std::unique_ptr<EncodedAudioWriter>* writer) {
   std::unique_ptr<EncodedAudioWriter> w(new EncodedAudioWriter);
   w->stream_ = std::make_unique<Stream>(Stream{file, seekable});
+  w->sf_ = Sndfile(&w->failure_);
+  if (w->sf_ == nullptr) {
+    *writer = std::move(w);
+    return kEncoderFailed;
+  }
+  const SndfileApi& sf = *w->sf_;
   const int out_rate = OutputRate(settings.format, rate);
   SF_INFO info{};
   info.samplerate = out_rate;
   info.channels = 1;
   info.format = MajorFormat(settings.format);
   SF_VIRTUAL_IO io = {Stream::Length, Stream::Seek, Stream::Read, Stream::Write, Stream::Tell};
-  SNDFILE* sound = sf_open_virtual(&io, SFM_WRITE, &info, w->stream_.get());
+  SNDFILE* sound = sf.open_virtual(&io, SFM_WRITE, &info, w->stream_.get());
   w->sound_file_ = sound;
   if (int error = w->Check(sound != nullptr)) {
     *writer = std::move(w);
@@ -110,17 +117,17 @@ int EncodedAudioWriter::Begin(OutputFile* file, bool seekable, const EncoderSett
   }
   if (settings.format == AudioFormat::kMp3 && settings.bitrate_kbit > 0) {
     int mode = SF_BITRATE_MODE_CONSTANT;
-    sf_command(sound, SFC_SET_BITRATE_MODE, &mode, sizeof mode);
+    sf.command(sound, SFC_SET_BITRATE_MODE, &mode, sizeof mode);
   }
   double level = settings.bitrate_kbit > 0
                      ? CompressionLevelFor(settings.format, out_rate, settings.bitrate_kbit)
                      : kOpusSpeechLevel;
   if (settings.format == AudioFormat::kOpus || settings.bitrate_kbit > 0)
-    sf_command(sound, SFC_SET_COMPRESSION_LEVEL, &level, sizeof level);
+    sf.command(sound, SFC_SET_COMPRESSION_LEVEL, &level, sizeof level);
   const std::pair<int, const std::string&> strings[] = {
       {SF_STR_TITLE, tags.title}, {SF_STR_DATE, tags.date}, {SF_STR_SOFTWARE, tags.software}};
   for (const auto& [kind, text] : strings)
-    if (!text.empty()) sf_set_string(sound, kind, text.c_str());
+    if (!text.empty()) sf.set_string(sound, kind, text.c_str());
   if (out_rate != rate) {
     int error = 0;
     w->resampler_ = src_new(SRC_SINC_MEDIUM_QUALITY, 1, &error);
@@ -136,21 +143,21 @@ int EncodedAudioWriter::Begin(OutputFile* file, bool seekable, const EncoderSett
 }
 
 EncodedAudioWriter::~EncodedAudioWriter() {
-  if (sound_file_ != nullptr) sf_close(static_cast<SNDFILE*>(sound_file_));
+  if (sound_file_ != nullptr) sf_->close(static_cast<SNDFILE*>(sound_file_));
   if (resampler_ != nullptr) src_delete(static_cast<SRC_STATE*>(resampler_));
 }
 
 int EncodedAudioWriter::Check(bool ok) {
   if (stream_->error != 0) return stream_->error;
   if (ok) return 0;
-  failure_ = sf_strerror(static_cast<SNDFILE*>(sound_file_));
+  failure_ = sf_->strerror(static_cast<SNDFILE*>(sound_file_));
   return kEncoderFailed;
 }
 
 int EncodedAudioWriter::Append(const int16_t* samples, size_t count) {
   SNDFILE* sound = static_cast<SNDFILE*>(sound_file_);
   if (resampler_ == nullptr)
-    return Check(sf_write_short(sound, samples, count) == static_cast<sf_count_t>(count));
+    return Check(sf_->write_short(sound, samples, count) == static_cast<sf_count_t>(count));
   in_.resize(count);
   src_short_to_float_array(samples, in_.data(), static_cast<int>(count));
   return Resample(in_.data(), count, false);
@@ -173,7 +180,7 @@ int EncodedAudioWriter::Resample(const float* samples, size_t count, bool last) 
       return kEncoderFailed;
     }
     const sf_count_t made = step.output_frames_gen;
-    if (int error = Check(sf_write_float(sound, out.data(), made) == made)) return error;
+    if (int error = Check(sf_->write_float(sound, out.data(), made) == made)) return error;
     step.data_in += step.input_frames_used;
     step.input_frames -= step.input_frames_used;
   } while (step.input_frames > 0 || (last && step.output_frames_gen > 0));
@@ -185,10 +192,10 @@ int EncodedAudioWriter::Finish() {
   if (resampler_ != nullptr)
     if (int error = Resample(&none, 0, true)) return error;
   SNDFILE* sound = static_cast<SNDFILE*>(std::exchange(sound_file_, nullptr));
-  const int closed = sf_close(sound);
+  const int closed = sf_->close(sound);
   if (stream_->error != 0) return stream_->error;
   if (closed != 0) {
-    failure_ = sf_error_number(closed);
+    failure_ = sf_->error_number(closed);
     return kEncoderFailed;
   }
   return 0;

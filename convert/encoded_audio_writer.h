@@ -20,6 +20,8 @@
 
 namespace ondavo {
 
+struct SndfileApi;
+
 // What the file says of itself. FLAC and Ogg Opus carry all three; MP3 the
 // title and the date's year. Empty ones are left out.
 struct AudioTags {
@@ -64,8 +66,9 @@ class EncodedAudioWriter {
   int Resample(const float* samples, size_t count, bool last);
 
   std::unique_ptr<Stream> stream_;
-  void* sound_file_ = nullptr;  // SNDFILE*
-  void* resampler_ = nullptr;   // SRC_STATE*, when the rate changes
+  const SndfileApi* sf_ = nullptr;  // libsndfile's entry points, once it is there
+  void* sound_file_ = nullptr;      // SNDFILE*
+  void* resampler_ = nullptr;       // SRC_STATE*, when the rate changes
   double ratio_ = 1;
   std::vector<float> in_, out_;  // the resampler's buffers
   std::string failure_;
