@@ -29,8 +29,8 @@ struct BatchOptions {
   // Whether the frame counts go to standard output; unset: unless quiet, or
   // the progress shows on the same terminal. A worker started again is told
   // its run's choice: its own standard output is a pipe.
-  std::optional<bool> frame_counts;
-  std::optional<ExistingOutput> existing_output;  // unset: the command's own rule
+  std::optional<bool> frame_counts = {};
+  std::optional<ExistingOutput> existing_output = {};  // unset: the command's own rule
   bool keep_time = false;
   int jobs = 1;
   int bitrate_kbit = 0;  // the size of Opus and MP3 outputs; 0 for the default

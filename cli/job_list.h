@@ -21,8 +21,8 @@ struct Job {
 struct JobListOptions {
   const Command* command = nullptr;  // a folder's search takes its inputs
   bool recursive = false;
-  std::string output_root;  // empty: outputs beside their inputs
-  bool quiet = false;       // no notes
+  std::string output_root = {};  // empty: outputs beside their inputs
+  bool quiet = false;            // no notes
   FileSystem* file_system = DefaultFileSystem();
 };
 

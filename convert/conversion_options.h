@@ -22,17 +22,19 @@ enum class ExistingOutput {
   kAsk,      // ask `confirm_replace`: replace on yes, do nothing on no
 };
 
+// Every member has its default, so a caller names only those it sets:
+// `{.frame_counts = nullptr}`.
 struct ConversionOptions {
   FileSystem* file_system = DefaultFileSystem();
   // Where the "%d frames\r" counts go; null silences them.
   std::FILE* frame_counts = stdout;
   // When set, the output goes into this folder instead of beside the input.
-  std::string output_folder;
+  std::string output_folder = {};
   // Unset: the command's own rule. A decode replaces an earlier WAV; an
   // encode never replaces a file, which may be a recording.
-  std::optional<ExistingOutput> existing_output;
+  std::optional<ExistingOutput> existing_output = {};
   // For kAsk: true to replace the file named.
-  std::function<bool(const std::string& output)> confirm_replace;
+  std::function<bool(const std::string& output)> confirm_replace = {};
   // When set and it turns non-zero, the run stops after the current frame
   // and writes nothing. Set from a signal handler, hence the type.
   const volatile std::sig_atomic_t* stop_request = nullptr;

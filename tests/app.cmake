@@ -2,7 +2,6 @@
 # real codec library.
 if(TARGET ondavo_window)
   add_executable(app_tests
-    ${CMAKE_CURRENT_LIST_DIR}/app_test_main.cpp
     ${CMAKE_CURRENT_LIST_DIR}/app_test_support.cpp
     ${CMAKE_CURRENT_LIST_DIR}/app_window_test.cpp)
   target_link_libraries(app_tests PRIVATE ondavo_window ondavo_test_support)

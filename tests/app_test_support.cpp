@@ -1,11 +1,14 @@
 #include "app_test_support.h"
 
 #include <wx/app.h>
+#include <wx/init.h>
+#include <wx/log.h>
 #include <wx/modalhook.h>
 #include <wx/textctrl.h>
 #include <wx/utils.h>
 
 #include <chrono>
+#include <cstdio>
 #include <vector>
 
 namespace {
@@ -72,4 +75,26 @@ bool WaitUntil(const std::function<bool()>& done) {
 
 wxString TextOf(wxWindow& dialog, int id) {
   return wxDynamicCast(dialog.FindWindow(id), wxTextCtrl)->GetValue();
+}
+
+// The window tests' main: sets up wxWidgets on the display (Xvfb in a test
+// run) around GoogleTest's run.
+int main(int argc, char** argv) {
+  ::testing::InitGoogleTest(&argc, argv);
+  // Listing the tests needs no display.
+  if (GTEST_FLAG_GET(list_tests)) return RUN_ALL_TESTS();
+  // wxWidgets' own complaints, the toolkit's among them, go to standard
+  // error, never into a dialog.
+  wxLog::SetActiveTarget(new wxLogStderr);
+  wxApp::SetInstance(new TestApp);
+  if (!wxEntryStart(argc, argv)) {
+    std::fprintf(stderr, "The window's tests need a display: run them under xvfb-run.\n");
+    return 1;
+  }
+  InstallTestHooks();
+  if (!wxTheApp->CallOnInit()) return 1;
+  int result = RUN_ALL_TESTS();
+  wxTheApp->OnExit();
+  wxEntryCleanup();
+  return result;
 }

@@ -58,8 +58,7 @@ class WindowTest : public ::testing::Test {
 
   // A drop, then what the window does once it has returned.
   bool Drop(wxWindow& where, const std::vector<wxString>& paths) {
-    wxArrayString names;
-    for (const wxString& path : paths) names.Add(path);
+    const wxArrayString names(paths.size(), paths.data());
     bool taken = dynamic_cast<wxFileDropTarget&>(*where.GetDropTarget()).OnDropFiles(0, 0, names);
     wxTheApp->ProcessPendingEvents();
     return taken;
@@ -216,11 +215,9 @@ TEST_F(WindowTest, DroppedFilesAreChosenAndDecodedInTurn) {
 // drop of them would be.
 TEST_F(WindowTest, FilesNamedOnTheCommandLineAreChosen) {
   const wxString a = Silence("a.DVR", 10), b = Silence("b.DVR", 10);
-  wxArrayString files;
-  files.Add(a);
-  files.Add(b);
+  const wxString named[] = {a, b};
   size_t queued = 0;
-  wxTEST_DIALOG(EXPECT_FALSE(static_cast<COndavoApp*>(wxTheApp)->StartUp(files)),
+  wxTEST_DIALOG(EXPECT_FALSE(static_cast<COndavoApp*>(wxTheApp)->StartUp(wxArrayString(2, named))),
                 ExpectMessage("2 files to Decode, one after another:\n" + a + "\n" + b, [&] {
                   auto* window = dynamic_cast<COndavoDlg*>(wxTheApp->GetTopWindow());
                   ASSERT_NE(window, nullptr);
@@ -248,9 +245,8 @@ TEST_F(WindowTest, SaveAsChoosesTheFormatAndIsKept) {
 // other system commands go to the window system. The context menu, F1 and
 // the system menu send the item's command.
 TEST_F(WindowTest, TheAboutItemsCommandsOpenTheAboutBox) {
-  for (uint32_t id = 0x0010; id <= 0x001F; ++id) {
+  for (uint32_t id = 0x0010; id <= 0x001F; ++id)
     wxTEST_DIALOG(dialog_.SystemCommand(id, 0), ExpectAbout());
-  }
   for (uint32_t id : {0x0000u, 0x000Fu, 0x0020u, 0x0110u, 0xF060u}) dialog_.SystemCommand(id, 0);
   wxTEST_DIALOG(SendCommand(dialog_, wxEVT_MENU, kIdAbout), ExpectAbout());
 }

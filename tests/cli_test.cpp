@@ -45,6 +45,16 @@ TEST(CliTest, EachRunSaysHowItWentAndExitsSo) {
   fs::permissions(dir.path() / "voice.DVR", fs::perms(0640));
   const fs::perms shared = fs::status(dir.path() / "voice.DVR").permissions();
   const std::string kIsAFolder = " is a folder; -r searches it\n";
+  // Of two inputs that would share an output, the first is converted and the
+  // later one fails, naming both; one file named twice is one input.
+  const std::string m5 = dir / "m 2024.03.05.DVR", m6 = dir / "m 2024.03.06.DVR";
+  WriteBytes(m5, DvrFile(8000, Frames(3, 0xE5)));
+  WriteBytes(m6, DvrFile(8000, Frames(6, 0xE6)));
+  WriteBytes(dir / "M 2024.7.DVR", DvrFile(8000, Frames(7, 0xE7)));
+  auto shared_with_m5 = [&](const std::string& later, const std::string& output) {
+    return "File " + later + " is not converted: its output " + dir / output + " is that of " + m5 +
+           "\n1 converted, 0 skipped, 1 failed\n";
+  };
   const std::tuple<std::vector<std::string>, int, std::string, std::string> runs[] = {
       {{"decode", a + ".DVR", b + ".DVR"},
        0,
@@ -58,6 +68,14 @@ TEST(CliTest, EachRunSaysHowItWentAndExitsSo) {
        "Choose file to Decode\nThe file's name must contain .DVR in capital letters\n"},
       {{"encode", dir / "a.raw"}, 2, "", "Choose *.pcm file to Encode\n"},
       {{"decode", dir / "card"}, 2, "", "Choose file to Decode\n" + dir / "card" + kIsAFolder},
+      {{"decode", "-q", m5, m6}, 1, "", shared_with_m5(m6, "m 2024.WAV")},
+#ifdef _WIN32  // where names that differ only in case name one file
+      {{"decode", "-q", m5, dir / "M 2024.7.DVR"},
+       1,
+       "",
+       shared_with_m5(dir / "M 2024.7.DVR", "M 2024.WAV")},
+#endif
+      {{"decode", "-q", a + ".DVR", dir / "card/../Besprechung Müller.DVR"}, 0, "", ""},
       // A path, not an option, on every system.
       {{"decode", "/none.DVR"}, 1, "", "Can't open file /none.DVR (" + NoSuchFileReason() + ")\n"},
       {{"decode", "-r", dir / "card"},
@@ -93,6 +111,7 @@ TEST(CliTest, EachRunSaysHowItWentAndExitsSo) {
     EXPECT_EQ(run.err, err);
   }
   EXPECT_EQ(ReadBytes(a + ".WAV").size(), WavSize(600));
+  EXPECT_EQ(ReadBytes(dir / "m 2024.WAV").size(), WavSize(3));  // the first input's, whole
   EXPECT_EQ(Le32(ReadBytes(b + ".WAV"), 24), 11025u);
   EXPECT_EQ(ReadBytes(dir / "voice.DVR").size(), 300u * 9);
   EXPECT_EQ(fs::status(dir.path() / "voice.DVR").permissions(), shared);  // kept when replaced
@@ -120,60 +139,52 @@ TEST(CliTest, EachRunSaysHowItWentAndExitsSo) {
 #endif
 }
 
-// A recorder's card: recordings in two folders, some named beyond ASCII, and a text file.
-class CardTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    fs::create_directories(dir_ / "card/day1");
-    fs::create_directories(PathFromUtf8(dir_ / "card/day2/spät"));
-    WriteBytes(dir_ / "card/day1/a.DVR", DvrFile(8000, Frames(3, 0xE1)));
-    WriteBytes(dir_ / "card/day2/Besprechung Müller.DVR", DvrFile(8000, Frames(4, 0xE2)));
-    WriteBytes(dir_ / "card/day2/spät/会议.DVR", DvrFile(8000, Frames(5, 0xE3)));
-    WriteBytes(dir_ / "card/day2/notes.txt", {'h', 'i'});
-  }
-  TempDir dir_;
-};
-
 // The card and a second one gathered into one folder with -r, -j 2 and -o:
 // each recording's output stands where it stood under its folder, with its
 // recording's date (--keep-time); an output that is there stays (-n); of two
 // inputs that would share an output the first is converted, the later one
 // fails, naming both. A folder whose path passes Windows' MAX_PATH is searched.
-TEST_F(CardTest, RecursesIntoFoldersAndGivesEachInputItsOwnOutput) {
+TEST(CardTest, RecursesIntoFoldersAndGivesEachInputItsOwnOutput) {
+  TempDir dir;
+  fs::create_directories(PathFromUtf8(dir / "card/day2/spät"));
+  WriteBytes(dir / "card/day2/Besprechung Müller.DVR", DvrFile(8000, Frames(4, 0xE2)));
+  WriteBytes(dir / "card/day2/spät/会议.DVR", DvrFile(8000, Frames(5, 0xE3)));
+  WriteBytes(dir / "card/day2/notes.txt", {'h', 'i'});
   const std::string deep = "day1/" + std::string(150, 'd') + "/" + std::string(150, 'e');
-  fs::create_directories(PathFromUtf8(dir_ / ("card/" + deep)));
-  WriteBytes(dir_ / ("card/" + deep + "/x.DVR"), DvrFile(8000, Frames(2, 0xE4)));
-  fs::create_directories(dir_ / "card2/day1");
-  WriteBytes(dir_ / "card2/day1/a.DVR", DvrFile(8000, Frames(9, 0xE9)));
+  fs::create_directories(PathFromUtf8(dir / ("card/" + deep)));
+  WriteBytes(dir / "card/day1/a.DVR", DvrFile(8000, Frames(3, 0xE1)));
+  WriteBytes(dir / ("card/" + deep + "/x.DVR"), DvrFile(8000, Frames(2, 0xE4)));
+  fs::create_directories(dir / "card2/day1");
+  WriteBytes(dir / "card2/day1/a.DVR", DvrFile(8000, Frames(9, 0xE9)));
   auto recorded = fs::file_time_type::clock::now() - std::chrono::hours(24 * 400);
 #ifdef _WIN32  // the C++ library there sets and reads file times to the second
   recorded = std::chrono::floor<std::chrono::seconds>(recorded);
 #endif
-  fs::last_write_time(dir_ / "card/day1/a.DVR", recorded);
-  const std::string kept = dir_ / "out Ü/day2/Besprechung Müller.WAV";
-  fs::create_directories(PathFromUtf8(dir_ / "out Ü/day2"));
+  fs::last_write_time(dir / "card/day1/a.DVR", recorded);
+  const std::string kept = dir / "out Ü/day2/Besprechung Müller.WAV";
+  fs::create_directories(PathFromUtf8(dir / "out Ü/day2"));
   WriteBytes(kept, {'k', 'e', 'e', 'p'});
   ProgramResult run = RunProgram(Cli({"decode", "-r", "-n", "-j", "2", "--keep-time", "-o",
-                                      dir_ / "out Ü", dir_ / "card", dir_ / "card2"}));
+                                      dir / "out Ü", dir / "card", dir / "card2"}));
   EXPECT_EQ(run.status, 1) << run.err;
   const std::pair<std::string, int> outputs[] = {
       {"day1/a.WAV", 3}, {"day2/spät/会议.WAV", 5}, {deep + "/x.WAV", 2}};
   for (const auto& [name, frames] : outputs) {
-    EXPECT_EQ(ReadBytes(dir_ / ("out Ü/" + name)).size(), WavSize(frames)) << name;
+    EXPECT_EQ(ReadBytes(dir / ("out Ü/" + name)).size(), WavSize(frames)) << name;
     // Each file's finish message stands whole on its own lines.
-    EXPECT_NE(run.out.find(Finished(dir_ / ("out Ü/" + name))), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find(Finished(dir / ("out Ü/" + name))), std::string::npos) << run.out;
   }
   EXPECT_EQ(ReadBytes(kept), (std::vector<uint8_t>{'k', 'e', 'e', 'p'}));
-  EXPECT_EQ(fs::last_write_time(PathFromUtf8(dir_ / "out Ü/day1/a.WAV")), recorded);
+  EXPECT_EQ(fs::last_write_time(PathFromUtf8(dir / "out Ü/day1/a.WAV")), recorded);
   for (const std::string& told :
        {"File " + kept + " exists; not replaced\n",
-        "File " + dir_ / "card2/day1/a.DVR" + " is not converted: its output " +
-            dir_ / "out Ü/day1/a.WAV" + " is that of " + dir_ / "card/day1/a.DVR" + "\n"})
+        "File " + dir / "card2/day1/a.DVR" + " is not converted: its output " +
+            dir / "out Ü/day1/a.WAV" + " is that of " + dir / "card/day1/a.DVR" + "\n"})
     EXPECT_NE(run.err.find(told), std::string::npos) << run.err;
   EXPECT_TRUE(run.err.ends_with("\n3 converted, 1 skipped, 1 failed\n")) << run.err;
   // Shortened, so that Windows can remove the folders.
   for (const std::string tree : {"card/", "out Ü/"})
-    fs::rename(PathFromUtf8(dir_ / (tree + deep)), PathFromUtf8(dir_ / (tree + "day1/e")));
+    fs::rename(PathFromUtf8(dir / (tree + deep)), PathFromUtf8(dir / (tree + "day1/e")));
 }
 
 // What the run does with folders and file times fails alone, saying why.
@@ -191,54 +202,16 @@ TEST(CliFaultTest, FolderAndTimeFailuresSayWhy) {
     FakeFileSystem files;
     files.AddInput(JoinPath(day1, "a.DVR"), DvrFile(8000, Frames(2, 0xE0)));
     set_up(files);
-    JobListOptions listing;
-    BatchOptions batch;
-    listing.command = batch.command = &kDecode;
-    listing.file_system = batch.file_system = &files;
-    listing.recursive = batch.quiet = batch.keep_time = true;
-    listing.output_root = "out";
-    const JobList list = ListJobs({"card"}, listing);
+    const JobList list = ListJobs(
+        {"card"},
+        {.command = &kDecode, .recursive = true, .output_root = "out", .file_system = &files});
+    const BatchOptions batch = {
+        .command = &kDecode, .quiet = true, .keep_time = true, .file_system = &files};
     std::string err;
     for (const std::string& failure : list.failures) err += failure + "\n";
     for (const Job& job : list.jobs) err += RunInWorker(job, batch).err;
     EXPECT_EQ(err, told);
   }
-}
-
-// Two inputs of one run never write one output: the first is converted, the
-// later one fails and names both.
-TEST_F(CardTest, InputsThatWouldShareAnOutputAreNotBothConverted) {
-  WriteBytes(dir_ / "m 2024.03.05.DVR", DvrFile(8000, Frames(3, 0xE5)));
-  WriteBytes(dir_ / "m 2024.03.06.DVR", DvrFile(8000, Frames(6, 0xE6)));
-  const std::tuple<std::vector<std::string>, std::string, std::string, std::string> cases[] = {
-      {{dir_ / "m 2024.03.05.DVR", dir_ / "m 2024.03.06.DVR"},
-       dir_ / "m 2024.03.06.DVR",
-       dir_ / "m 2024.WAV",
-       dir_ / "m 2024.03.05.DVR"},
-#ifdef _WIN32  // where names that differ only in case name one file
-      {{dir_ / "m 2024.03.05.DVR", dir_ / "M 2024.7.DVR"},
-       dir_ / "M 2024.7.DVR",
-       dir_ / "M 2024.WAV",
-       dir_ / "m 2024.03.05.DVR"},
-#endif
-  };
-  WriteBytes(dir_ / "M 2024.7.DVR", DvrFile(8000, Frames(7, 0xE7)));
-  for (auto [args, later, output, first] : cases) {
-    args.insert(args.begin(), {"decode", "-q"});
-    ProgramResult run = RunProgram(Cli(args));
-    EXPECT_EQ(run.status, 1);
-    EXPECT_NE(run.err.find("File " + later + " is not converted: its output " + output +
-                           " is that of " + first + "\n"),
-              std::string::npos)
-        << run.err;
-    EXPECT_NE(run.err.find(" 0 skipped, 1 failed\n"), std::string::npos) << run.err;
-    EXPECT_EQ(ReadBytes(output).size(), WavSize(3));  // the first input's, whole
-  }
-  // One file named twice is one input.
-  ProgramResult twice =
-      RunProgram(Cli({"decode", "-q", dir_ / "card/day1/a.DVR", dir_ / "card/day1/../day1/a.DVR"}));
-  EXPECT_EQ(twice.status, 0);
-  EXPECT_EQ(twice.err, "");
 }
 
 // A stopped run writes nothing: the earlier WAV stays, no partial file is

@@ -15,8 +15,8 @@
 #include <optional>
 
 #include "decode_command.h"
-#include "encoded_audio_writer.h"
 #include "encode_command.h"
+#include "encoded_audio_writer.h"
 #include "fake_file_system.h"
 #include "output_name.h"
 #include "recording_codec.h"
@@ -37,10 +37,7 @@ class CommandTest : public ::testing::Test {
           std::optional<ExistingOutput> existing_output = {}) {
     if (!bytes.empty()) WriteBytes(dir_ / name, bytes);
     host_ = RecordingHost(dir_ / name);
-    ConversionOptions options;
-    options.frame_counts = nullptr;
-    options.existing_output = existing_output;
-    return command(host_, options);
+    return command(host_, {.frame_counts = nullptr, .existing_output = existing_output});
   }
   Message Told() const { return host_.messages.size() == 1 ? host_.messages[0] : Message{}; }
 
@@ -211,9 +208,8 @@ TEST(FormatTest, OutputNames) {
       {"\\\\server\\share.1/rec\\a.b.DVR", "WAV", "", "\\\\server\\share.1/rec\\a.WAV"},
 #endif
   };
-  for (const auto& [input, extension, folder, output] : cases) {
+  for (const auto& [input, extension, folder, output] : cases)
     EXPECT_EQ(OutputPathFor(input, extension, folder), output);
-  }
 }
 
 std::string Failed(const std::string& first_line, const std::string& output = "a.WAV") {
@@ -228,21 +224,22 @@ TEST(FaultTest, AFailedRunLeavesTheEarlierOutputAndNoTemporaryFile) {
   const auto write = [](int error) { return Failed(Because("Can't write file a.WAV", error)); };
   const auto read = [](int error) { return Failed(Because("Can't read file a.DVR", error)); };
   const ondavo::Command &wav = kDecode, &pcm = kEncode;
-  std::vector<std::tuple<const ondavo::Command*, std::function<void(FakeFileSystem&)>, std::string>> faults = {
-      {&wav, [](auto& f) { f.disk_space = 20; }, write(ENOSPC)},
-      {&wav, [](auto& f) { f.read_error_at = 14 + 18 * 300 + 5; }, read(EIO)},
-      {&wav, [](auto& f) { f.size_error = EIO; }, Because("Can't read file a.DVR", EIO)},
-      {&wav, [](auto& f) { f.close_error = EIO; }, write(EIO)},
-      {&wav, [](auto& f) { f.input_close_error = EIO; }, read(EIO)},
-      {&wav, [](auto& f) { f.write_at_error = EIO; },
-       Failed(Because("Can't update the header of file a.WAV", EIO))},
-      {&wav, [](auto& f) { f.rename_error = EACCES; }, write(EACCES)},
-      {&wav, [&](auto&) { stop = 1; }, FormatMessage(kStoppedMessage, "a.WAV")},
-      {&wav, [](auto& f) { f.disk_space = 100, f.remove_error = EIO; },
-       write(ENOSPC) + "\n" + Because("Can't remove file a.ondavo-part-1", EIO)},
-      {&pcm, [](auto& f) { f.disk_space = 9 * 500 + 4; },
-       Failed(Because("Can't write file a.DVR", ENOSPC), "a.DVR")},
-  };
+  std::vector<std::tuple<const ondavo::Command*, std::function<void(FakeFileSystem&)>, std::string>>
+      faults = {
+          {&wav, [](auto& f) { f.disk_space = 20; }, write(ENOSPC)},
+          {&wav, [](auto& f) { f.read_error_at = 14 + 18 * 300 + 5; }, read(EIO)},
+          {&wav, [](auto& f) { f.size_error = EIO; }, Because("Can't read file a.DVR", EIO)},
+          {&wav, [](auto& f) { f.close_error = EIO; }, write(EIO)},
+          {&wav, [](auto& f) { f.input_close_error = EIO; }, read(EIO)},
+          {&wav, [](auto& f) { f.write_at_error = EIO; },
+           Failed(Because("Can't update the header of file a.WAV", EIO))},
+          {&wav, [](auto& f) { f.rename_error = EACCES; }, write(EACCES)},
+          {&wav, [&](auto&) { stop = 1; }, FormatMessage(kStoppedMessage, "a.WAV")},
+          {&wav, [](auto& f) { f.disk_space = 100, f.remove_error = EIO; },
+           write(ENOSPC) + "\n" + Because("Can't remove file a.ondavo-part-1", EIO)},
+          {&pcm, [](auto& f) { f.disk_space = 9 * 500 + 4; },
+           Failed(Because("Can't write file a.DVR", ENOSPC), "a.DVR")},
+      };
   // Full disks in the coded formats, at their start, in the middle and as they finish.
   for (AudioFormat format : {AudioFormat::kFlac, AudioFormat::kOpus, AudioFormat::kMp3}) {
     if (!FormatAvailable(format)) continue;
@@ -263,12 +260,11 @@ TEST(FaultTest, AFailedRunLeavesTheEarlierOutputAndNoTemporaryFile) {
     stop = 0;
     set_up(files);
     RecordingHost host(encode ? "a.pcm" : "a.DVR");
-    ConversionOptions options;
-    options.file_system = &files;
-    options.frame_counts = nullptr;
-    options.stop_request = &stop;
-    options.existing_output = ExistingOutput::kReplace;
-    EXPECT_EQ(command->run(host, options), -1);
+    EXPECT_EQ(command->run(host, {.file_system = &files,
+                                  .frame_counts = nullptr,
+                                  .existing_output = ExistingOutput::kReplace,
+                                  .stop_request = &stop}),
+              -1);
     EXPECT_EQ(host.messages, (std::vector<Message>{{told, MessageKind::kFailed}}));
     EXPECT_EQ(files.output(output).head, (std::vector<uint8_t>{'o', 'l', 'd'}));
     EXPECT_EQ(files.temporary_files(), files.remove_error != 0 ? 1u : 0u) << told;
@@ -286,10 +282,7 @@ TEST(FaultTest, StopsBeforeTheWavPasses4GiB) {
   });
   files.keep_bytes = 44;
   RecordingHost host("a.DVR");
-  ConversionOptions options;
-  options.file_system = &files;
-  options.frame_counts = nullptr;
-  EXPECT_EQ(DecodeCommand(host, options), -1);
+  EXPECT_EQ(DecodeCommand(host, {.file_system = &files, .frame_counts = nullptr}), -1);
   const FakeOutput& out = files.output("a.WAV");
   EXPECT_EQ(out.size, WavSize(kMaxWavFrames));
   EXPECT_EQ(Le32(out.head, 4), out.size - 8);

@@ -208,9 +208,8 @@ int FakeFileSystem::Find(const std::string& path, bool* folder) {
 
 int FakeFileSystem::ListFolder(const std::string& folder, std::vector<FolderEntry>* entries) {
   if (list_error != 0) return list_error;
-  for (const auto& [name, is_folder] : Children(folder)) {
+  for (const auto& [name, is_folder] : Children(folder))
     entries->push_back({name, is_folder, !is_folder});
-  }
   return 0;
 }
 

@@ -25,6 +25,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -33,9 +35,17 @@
 #include "decode_command.h"
 #include "encode_command.h"
 #include "fake_file_system.h"
-#include "fuzz_support.h"
 #include "messages.h"
 #include "test_support.h"
+
+// A broken promise stops the run, and libFuzzer keeps the input that broke it.
+#define FUZZ_CHECK(condition)                                                            \
+  do {                                                                                   \
+    if (!(condition)) {                                                                  \
+      std::fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #condition); \
+      std::abort();                                                                      \
+    }                                                                                    \
+  } while (0)
 
 #ifndef EDQUOT  // Windows has no quotas' own error
 #define EDQUOT ENOSPC
@@ -108,10 +118,8 @@ void CheckRun(const uint8_t* plan, const uint8_t* file, size_t size) {
   files.AddInput(input, std::vector<uint8_t>(file, file + size));
   if (earlier) files.AddFile(output, old);
   testing::RecordingHost host(input);
-  ConversionOptions options;
-  options.file_system = &files;
-  options.frame_counts = nullptr;
-  options.existing_output = ExistingOutput::kReplace;
+  const ConversionOptions options = {
+      .file_system = &files, .frame_counts = nullptr, .existing_output = ExistingOutput::kReplace};
   const int result = encode ? EncodeCommand(host, options) : DecodeCommand(host, options);
 
   // Worked out after the run, which leaves the codec's state behind it.
