@@ -1,10 +1,7 @@
 #include "test_support.h"
 
 #ifdef _WIN32
-#include <gtest/gtest.h>
 #include <windows.h>
-
-#include <cstdio>
 
 #include "windows_text.h"
 #else
@@ -38,9 +35,8 @@ TempDir::~TempDir() {
   std::error_code ignored;
   // Tests may leave read-only folders behind; make them removable first.
   for (auto& entry : fs::recursive_directory_iterator(path_, ignored)) {
-    if (!entry.is_symlink()) {
+    if (!entry.is_symlink())
       fs::permissions(entry.path(), fs::perms::owner_all, fs::perm_options::add, ignored);
-    }
   }
   fs::remove_all(path_, ignored);
 }
@@ -122,38 +118,6 @@ void PrintTo(const Message& message, std::ostream* out) {
 }
 
 #ifdef _WIN32
-
-namespace {
-
-// GoogleTest's printer hands each failure and skip to OutputDebugStringA
-// too, whose exception Wine under qemu-i386 cannot unwind, so a test that
-// failed or skipped would crash instead of saying why. This printer says it
-// on standard output alone, in every Windows test program.
-class StdoutPrinter : public ::testing::EmptyTestEventListener {
-  void OnTestPartResult(const ::testing::TestPartResult& part) override {
-    if (part.type() == ::testing::TestPartResult::kSuccess) return;
-    std::printf("%s:%d: %s\n%s\n", part.file_name() ? part.file_name() : "unknown file",
-                part.line_number(), part.skipped() ? "Skipped" : "Failure", part.message());
-  }
-  void OnTestEnd(const ::testing::TestInfo& test) override {
-    const ::testing::TestResult& result = *test.result();
-    std::printf("%s %s.%s\n",
-                result.Skipped()  ? "[  SKIPPED ]"
-                : result.Failed() ? "[  FAILED  ]"
-                                  : "[       OK ]",
-                test.test_suite_name(), test.name());
-    std::fflush(stdout);
-  }
-};
-
-const bool kPrinterSwapped = [] {
-  ::testing::TestEventListeners& listeners = ::testing::UnitTest::GetInstance()->listeners();
-  delete listeners.Release(listeners.default_result_printer());
-  listeners.Append(new StdoutPrinter);
-  return true;
-}();
-
-}  // namespace
 
 RunningProgram::RunningProgram(const Program& program) {
   std::wstring line;
