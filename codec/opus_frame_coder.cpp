@@ -9,6 +9,7 @@
 #include <limits>
 #include <numbers>
 
+#include "peak_limiter.h"
 #include "vek.h"
 
 namespace vek {
@@ -19,62 +20,23 @@ constexpr opus_int32 kSampleRate = 8000;
 // the size it is allowed.
 constexpr opus_int32 kBitsPerSecondPerPacketByte = 400;
 
-// 2^(-i/8): the ceilings of one octave of peak codes.
-constexpr float kEighthOctaves[8] = {1.0f,        0.91700404f, 0.84089642f, 0.77110541f,
-                                     0.70710678f, 0.64841977f, 0.59460356f, 0.54525387f};
-
-float Ceiling(int peak_code) {
-  const int below = 63 - peak_code;
-  return std::ldexp(32768 * kEighthOctaves[below % 8], -(below / 8));
-}
-
 // At 17 and 23 bytes libopus codes speech with a linear predictor that matches
 // the waveform, and at so few bits a waveform match is quieter than its input
 // by about the share of the error: 2 to 3 dB at 17 bytes, 1 to 2 at 23. The
 // decoder gives that back in part; the rest would cost more in added noise
-// than it gains in level. At 10 bytes (a transform coder that codes each
-// band's energy) the level is right.
+// than it gains in level. At 10 bytes (earlier versions' low frames: a
+// transform coder that codes each band's energy) the level is right.
 float LevelCorrection(int packet_bytes) {
   return packet_bytes >= 23 ? 1.0592537f : packet_bytes >= 17 ? 1.1220185f : 1.0f;  // 0.5, 1 dB
-}
-
-// The peak limiter: a gain that never lets a sample pass the ceiling, falling
-// in a straight line over kAttack samples to what each peak needs, and rising
-// back by kRelease a sample (from half to full in 50 ms).
-constexpr int kAttack = 40;
-constexpr float kRelease = 1.0f / 800;
-
-float Limit(float ceiling, float gain, float* samples) {
-  float peak = 0;
-  for (int n = 0; n < kVekFrameSamples; ++n) peak = std::max(peak, std::abs(samples[n]));
-  if (peak <= ceiling && gain == 1.0f) return gain;
-  float needed[kVekFrameSamples];
-  for (int n = 0; n < kVekFrameSamples; ++n) {
-    const float magnitude = std::abs(samples[n]);
-    needed[n] = magnitude > ceiling ? ceiling / magnitude : 1.0f;
-  }
-  for (int n = 0; n < kVekFrameSamples; ++n) {
-    float target = std::min(1.0f, gain + kRelease);
-    for (int m = n; m < std::min(n + kAttack, int{kVekFrameSamples}); ++m) {
-      target = std::min(target, needed[m] + (1.0f - needed[m]) * float(m - n) / kAttack);
-    }
-    gain = target;
-    samples[n] *= gain;
-  }
-  return gain;
 }
 
 // --- The encoder's choice between codings of a frame --------------------
 
 // libopus's choices at each complexity differ, and none is best for every
 // frame: at 17 and 23 bytes its predictive coder now and then lets a
-// resonance run away into a tone or a burst, at 10 bytes its transform coder
-// splits a frame with an onset into short blocks that so few bits cannot
-// fill, piling a band's energy into a few milliseconds up to 10 dB above the
-// input's peak. Trying each and keeping the one whose decoded frame is nearest
-// its input avoids most runaway resonances and raises the SNR; what the
-// transform coder still piles up, the decoder's limiter holds under the peak
-// code.
+// resonance run away into a tone or a burst. Trying each and keeping the one
+// whose decoded frame is nearest its input avoids most of them and raises the
+// SNR; what still overshoots, the decoder's limiter holds under the peak code.
 constexpr std::array kSpeechComplexities = {0, 2, 3, 5, 10};
 
 constexpr int kBands = 11;  // third octaves, 315 to 3150 Hz
@@ -157,12 +119,6 @@ OpusDecoder* AsDecoder(std::vector<unsigned char>& state) {
 }
 
 }  // namespace
-
-int PeakCode(int peak) {
-  int code = 1;
-  while (code < 63 && Ceiling(code) < float(peak)) ++code;
-  return code;
-}
 
 void OpusFrameDecoder::Reset() {
   state_.assign(opus_decoder_get_size(1), 0);

@@ -8,9 +8,11 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "celp_frame_coder.h"
 #include "comfort_noise.h"
 #include "dvr_format.h"
 #include "opus_frame_coder.h"
+#include "peak_limiter.h"
 #include "record_coder.h"
 
 namespace vek {
@@ -53,6 +55,8 @@ struct CodecState {
   PeakHold peak_hold;
   OpusFrameEncoder speech_encoder;
   OpusFrameDecoder speech_decoder;
+  CelpFrameEncoder low_encoder;
+  CelpFrameDecoder low_decoder;
   RecordEncoder record_encoder;
   RecordDecoder record_decoder;
   ComfortNoiseSynthesizer noise_synthesizer;
@@ -60,10 +64,12 @@ struct CodecState {
   void ResetEncoder() {
     peak_hold.Reset();
     speech_encoder.Reset();
+    low_encoder.Reset();
     record_encoder.Reset();
   }
   void ResetDecoder() {
     speech_decoder.Reset();
+    low_decoder.Reset();
     record_decoder.Reset();
     noise_synthesizer.Reset();
   }
@@ -79,10 +85,14 @@ CodecState& State() {
 void DecodeFrame(const uint8_t* frame, int16_t* pcm) {
   CodecState& state = State();
   const int length = DvrFrameLength(frame[0]);
-  if (IsSpeechFrameType(length)) {
+  const int peak_code = frame[0] & kPeakCodeMask;
+  if (length == kVekFrameLow && peak_code != 0 && IsCelpPayload(frame + 1)) {
+    state.low_decoder.Decode(frame + 1, peak_code, pcm);
+  } else if (IsSpeechFrameType(length)) {
     // A noise or silence frame in between leaves the speech decoder as it
-    // was; speech just continues from there.
-    state.speech_decoder.Decode(frame + 1, length - 1, frame[0] & kPeakCodeMask, pcm);
+    // was; speech just continues from there. Low frames without this coder's
+    // marker come from earlier versions, which coded them with Opus.
+    state.speech_decoder.Decode(frame + 1, length - 1, peak_code, pcm);
   } else if (length == kVekFrameNoise) {
     state.noise_synthesizer.Synthesize(ReadComfortNoiseFrame(frame), pcm);
   } else {
@@ -93,6 +103,11 @@ void DecodeFrame(const uint8_t* frame, int16_t* pcm) {
 int EncodeFrame(const int16_t* pcm, int type, uint8_t* frame) {
   if (!IsSpeechFrameType(type) && type != kVekFrameNoise && type != kVekFrameSilence) return 0;
   const int peak_code = State().peak_hold.Add(pcm);
+  if (type == kVekFrameLow) {
+    frame[0] = static_cast<uint8_t>(kDvrLowTypeBits | peak_code);
+    State().low_encoder.Encode(pcm, frame + 1);
+    return type;
+  }
   if (IsSpeechFrameType(type)) {
     uint8_t packet[kVekMaxFrameBytes - 1];
     if (!State().speech_encoder.Encode(pcm, type - 1, peak_code, packet)) return 0;
