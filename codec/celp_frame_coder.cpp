@@ -148,11 +148,16 @@ double LsfMean(int i) {
   return kPi * (i + 1) / (kCelpOrder + 1);
 }
 
+// What a frame's frequency i will be, going by the last frame's.
+double PredictLsf(const std::array<double, kCelpOrder>& previous, int i) {
+  return LsfMean(i) + kLsfPrediction * (previous[i] - LsfMean(i));
+}
+
 // The frame's frequencies from their codes and the last frame's, sorted and
 // kept apart so that any ten codes give a stable filter.
 void DecodeLsf(const std::array<double, kCelpOrder>& previous, const int* codes, double* lsf) {
   for (int i = 0; i < kCelpOrder; ++i) {
-    const double predicted = LsfMean(i) + kLsfPrediction * (previous[i] - LsfMean(i));
+    const double predicted = PredictLsf(previous, i);
     lsf[i] = predicted + (codes[i] - (1 << (kLsfBits[i] - 1)) + 0.5) * kLsfStep[i];
   }
   std::sort(lsf, lsf + kCelpOrder);
@@ -247,7 +252,7 @@ void CelpFrameDecoder::Decode(const uint8_t* payload, int peak_code, int16_t* pc
   std::copy(lsf, lsf + kCelpOrder, state_.lsf.begin());
   float samples[kVekFrameSamples];
   for (int n = 0; n < kVekFrameSamples; ++n) samples[n] = static_cast<float>(out[n] * kLevel);
-  limiter_gain_ = Limit(Ceiling(peak_code), limiter_gain_, samples);
+  if (peak_code != 0) limiter_gain_ = Limit(Ceiling(peak_code), limiter_gain_, samples);
   for (int n = 0; n < kVekFrameSamples; ++n) {
     pcm[n] = static_cast<int16_t>(std::clamp(std::lrint(samples[n]), -32768L, 32767L));
   }
@@ -345,7 +350,7 @@ bool LsfFromLpc(const double* a, double* lsf) {
 
 void QuantizeLsf(const std::array<double, kCelpOrder>& previous, const double* lsf, int* codes) {
   for (int i = 0; i < kCelpOrder; ++i) {
-    const double predicted = LsfMean(i) + kLsfPrediction * (previous[i] - LsfMean(i));
+    const double predicted = PredictLsf(previous, i);
     const int levels = 1 << kLsfBits[i];
     codes[i] =
         std::clamp(static_cast<int>(std::floor((lsf[i] - predicted) / kLsfStep[i])) + levels / 2, 0,

@@ -14,8 +14,11 @@
 // change from the first half's), pitch gain (3), pulse gain (5) and pulses
 // (13).
 //
-// Both sides compute with + - * / and sqrt alone, in one fixed order, so a
-// frame decodes to the same samples on every machine that keeps IEEE floats.
+// The decoder holds a frame under its peak code's ceiling (none for code 0).
+// Both sides compute with + - * / alone, in one fixed order (a cosine of
+// their own, as the C library's differs in its last bit between systems), so
+// a recording packs and decodes to the same bytes on every machine that keeps
+// IEEE doubles.
 #ifndef ONDAVO_CODEC_CELP_FRAME_CODER_H_
 #define ONDAVO_CODEC_CELP_FRAME_CODER_H_
 

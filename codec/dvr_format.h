@@ -24,7 +24,7 @@ inline constexpr int kDvrRateAt = 8;
 inline constexpr int kDvrRateEnd = kDvrRateAt + 2;
 
 // The type bits each frame type stores in the top of its first byte. The
-// rest of that byte is a speech frame's peak code (opus_frame_coder.h) or
+// rest of that byte is a speech frame's peak code (peak_limiter.h) or
 // the start of a comfort-noise frame's level, and zero in a silence frame.
 inline constexpr uint8_t kDvrLowTypeBits = 0x00;      // 00xxxxxx
 inline constexpr uint8_t kDvrMidTypeBits = 0x40;      // 01xxxxxx

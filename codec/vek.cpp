@@ -86,7 +86,7 @@ void DecodeFrame(const uint8_t* frame, int16_t* pcm) {
   CodecState& state = State();
   const int length = DvrFrameLength(frame[0]);
   const int peak_code = frame[0] & kPeakCodeMask;
-  if (length == kVekFrameLow && peak_code != 0 && IsCelpPayload(frame + 1)) {
+  if (length == kVekFrameLow && IsCelpPayload(frame + 1)) {
     state.low_decoder.Decode(frame + 1, peak_code, pcm);
   } else if (IsSpeechFrameType(length)) {
     // A noise or silence frame in between leaves the speech decoder as it
