@@ -26,10 +26,10 @@ constexpr double kSmoothing = 0.3;  // weight of the newest frame in the running
 constexpr int kSteadyFramesForNewFloor = 12;
 constexpr int kHangoverFrames = 5;
 // Frames this close to the recent peak carry the most of the speech. The
-// others are mid frames, never low ones: libopus codes 10 bytes with its
-// transform coder, not the predictive one of 17 and 23, and every switch
-// between the two, as well as the transform coder's own smearing at so few
-// bits, stood up to 11 dB above the input in a third-octave band.
+// others are mid frames, never low ones: low frames have a coder of their
+// own, and each switch between it and libopus picks up a coder where it left
+// off frames before. With quiet speech in low frames a band stood up to
+// 9.7 dB above the input's instead of 5.5, for a byte a frame.
 constexpr double kHighWithinDb = 12;
 
 }  // namespace

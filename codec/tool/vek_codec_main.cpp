@@ -28,7 +28,7 @@ constexpr char kHelp[] =
     "        --mode mid   18-byte frames\n"
     "        --mode low   11-byte frames\n"
     "        --mode vbr   per frame: 2 bytes for digital silence, 4 for steady\n"
-    "                     background noise, 24/18/11 for speech by loudness\n"
+    "                     background noise, 24/18 for speech by loudness\n"
     "        --rate HZ    the sample rate written into the header (default 8000)\n"
     "\n"
     "unpack  decodes a stream of 9-byte records (32 samples each, no header)\n"
