@@ -5,6 +5,7 @@
 #include <limits>
 #include <numbers>
 
+#include "levinson.h"
 #include "peak_limiter.h"
 
 namespace vek {
@@ -268,22 +269,6 @@ constexpr int kAnalysisSamples = int{kVekFrameSamples} + kVekFrameLookahead;
 // A(z/0.96)) cost SNR and level and kept no band nearer its input's.
 constexpr double kWeightNumerator = 0.75, kWeightDenominator = 0.6;
 
-// Levinson's recursion from autocorrelations r[0..10] to A(z).
-void Levinson(const double* r, double* a) {
-  std::fill(a, a + kCelpOrder, 0.0);
-  double error = r[0];
-  for (int i = 0; i < kCelpOrder && error > 0; ++i) {
-    double k = -r[i + 1];
-    for (int j = 0; j < i; ++j) k -= a[j] * r[i - j];
-    k /= error;
-    double next[kCelpOrder];
-    for (int j = 0; j < i; ++j) next[j] = a[j] + k * a[i - 1 - j];
-    next[i] = k;
-    std::copy(next, next + i + 1, a);
-    error *= 1 - k * k;
-  }
-}
-
 // The frame's envelope, over the frame and its look-ahead.
 void AnalyzeLpc(const int16_t* pcm, double* a) {
   double windowed[kAnalysisSamples];
@@ -298,9 +283,10 @@ void AnalyzeLpc(const int16_t* pcm, double* a) {
     r[k] /= 1 + 0.00111 * k * k;
   }
   r[0] = r[0] * 1.0001 + 1;  // a noise floor 40 dB down
-  Levinson(r, a);
+  double predictor[kCelpOrder], reflection[kCelpOrder];
+  Levinson<kCelpOrder>(r, predictor, reflection);
   double expansion = 1;
-  for (int i = 0; i < kCelpOrder; ++i) a[i] *= expansion *= 0.994;
+  for (int i = 0; i < kCelpOrder; ++i) a[i] = -predictor[i] * (expansion *= 0.994);
 }
 
 // Evaluates the sum (odd = false) or difference polynomial of A(z), divided by

@@ -6,6 +6,7 @@
 #include <limits>
 #include <numbers>
 
+#include "levinson.h"
 #include "log_scale.h"
 #include "vek.h"
 
@@ -84,20 +85,12 @@ ComfortNoiseParams AnalyzeComfortNoise(const int16_t* pcm) {
                          : std::clamp(static_cast<int>(std::lround(4 * std::log2(rms))), 0,
                                       kLogScaleSteps - 1);
 
-  // Levinson's recursion; a touch of added white noise keeps it well
-  // conditioned on nearly periodic input.
-  double predictor[kComfortNoiseOrder + 1] = {};
-  double error = correlation[0] * 1.0001 + 1e-9;
-  for (int i = 1; i <= kComfortNoiseOrder; ++i) {
-    double residual = correlation[i];
-    for (int j = 1; j < i; ++j) residual -= predictor[j] * correlation[i - j];
-    const double k = std::clamp(residual / error, -0.9999, 0.9999);
-    double updated[kComfortNoiseOrder + 1] = {};
-    for (int j = 1; j < i; ++j) updated[j] = predictor[j] - k * predictor[i - j];
-    updated[i] = k;
-    std::copy(std::begin(updated), std::end(updated), std::begin(predictor));
-    error *= 1 - k * k;
-    params.reflection_codes[i - 1] = QuantiseReflection(k, kReflectionBits[i - 1]);
+  // A touch of added white noise keeps the recursion well conditioned.
+  correlation[0] = correlation[0] * 1.0001 + 1e-9;
+  double predictor[kComfortNoiseOrder], reflection[kComfortNoiseOrder];
+  Levinson<kComfortNoiseOrder>(correlation, predictor, reflection);
+  for (int i = 0; i < kComfortNoiseOrder; ++i) {
+    params.reflection_codes[i] = QuantiseReflection(reflection[i], kReflectionBits[i]);
   }
   return params;
 }
